@@ -1,0 +1,23 @@
+#include "AppTable.h"
+
+#include "engine/Host.h"
+
+#include <span>
+
+namespace api {
+namespace {
+
+// The groups of `app` members in registration order; each module adds its group here.
+constexpr std::span<const engine::HostFunction> kGroups[] = {
+    {},
+};
+
+}  // namespace
+
+void installApp(lua_State* L)
+{
+    for (std::span<const engine::HostFunction> group : kGroups)
+        engine::registerTable(L, "app", group);
+}
+
+}  // namespace api

@@ -1,0 +1,80 @@
+#include "Batch.h"
+
+#include "HostLibraries.h"
+
+#include "engine/Format.h"
+#include "engine/Messages.h"
+#include "engine/ScriptEngine.h"
+#include "platform/Environment.h"
+#include "platform/Paths.h"
+#include "platform/TextCodec.h"
+
+#include <clocale>
+#include <cstdio>
+#include <ctime>
+
+namespace app {
+namespace {
+
+class StandardOutputConsole : public engine::Console {
+public:
+    void appendText(std::string_view text) override { std::fwrite(text.data(), 1, text.size(), stdout); }
+    void showWindow() override {}
+};
+
+void setArgTable(lua_State* L, const std::string& script, const std::vector<std::string>& args)
+{
+    lua_createtable(L, static_cast<int>(args.size()), 1);
+    lua_pushlstring(L, script.data(), script.size());
+    lua_rawseti(L, -2, 0);
+    int i = 0;
+    for (const std::string& a : args) {
+        const std::string text = platform::utf8ToCp932(a);
+        lua_pushlstring(L, text.data(), text.size());
+        lua_rawseti(L, -2, ++i);
+    }
+    lua_setglobal(L, "arg");
+}
+
+int openArgs(lua_State* L)
+{
+    const auto* line = static_cast<const CommandLine*>(lua_touserdata(L, 1));
+    setArgTable(L, platform::fromOsPath(line->batchScript), line->batchArgs);
+    return 0;
+}
+
+}  // namespace
+
+int runBatch(const CommandLine& commandLine)
+{
+    platform::setNonInteractive(true);
+    std::setlocale(LC_ALL, "C");
+    tzset();
+    if (commandLine.batchScript.empty()) {
+        std::fprintf(stderr, "%s\n", engine::msg::utf8(engine::msg::Id::BatchUsage));
+        return 2;
+    }
+
+    StandardOutputConsole console;
+    engine::ScriptEngine engine(hostLibraries(), engine::ScriptEngine::Streams::Process);
+    engine.setConsoleProvider([&console](bool) { return &console; });
+    if (!engine.open()) {
+        std::fprintf(stderr, "%s\n", engine::msg::utf8(engine::msg::Id::EngineInitFailed));
+        return 1;
+    }
+    if (lua_cpcall(engine.state(), openArgs, const_cast<CommandLine*>(&commandLine)) != 0)
+        return 1;
+
+    const std::string script = platform::fromOsPath(commandLine.batchScript);
+    if (!platform::fileExists(script)) {
+        const std::string text = engine::format(engine::msg::utf8(engine::msg::Id::BatchScriptMissing), {commandLine.batchScript});
+        std::fprintf(stderr, "%s\n", text.c_str());
+        return 1;
+    }
+    const bool ok = engine.runFile(script);
+    std::fflush(stdout);
+    engine.close();
+    return ok ? 0 : 1;
+}
+
+}  // namespace app

@@ -1,0 +1,20 @@
+#include "HostLibraries.h"
+
+#include "api/AppTable.h"
+#include "engine/ScriptEngine.h"
+
+namespace app {
+namespace {
+
+// The class metatables LWindow, Buffer, Surface and Susie_plugin come first (in that order),
+// then `app`, `print` and `gridview`. Modules that bring a class add its row at its place.
+constexpr engine::HostLibrary kHostLibraries[] = {
+    {"app", &api::installApp},
+    {"print", &engine::installPrint},
+};
+
+}  // namespace
+
+std::span<const engine::HostLibrary> hostLibraries() { return kHostLibraries; }
+
+}  // namespace app

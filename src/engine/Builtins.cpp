@@ -1,0 +1,86 @@
+// The host's `print` and `os.execute`.
+
+#include "Args.h"
+#include "Host.h"
+#include "Messages.h"
+#include "ScriptCall.h"
+#include "ScriptEngine.h"
+
+#include "platform/Dialogs.h"
+#include "platform/Environment.h"
+#include "platform/Process.h"
+#include "platform/TextCodec.h"
+
+#include <string>
+#include <vector>
+
+namespace engine {
+namespace {
+
+// Without a console there is nowhere to print: nothing happens and nothing is raised.
+int hostPrint(lua_State* L)
+{
+    ScriptEngine* engine = ScriptEngine::from(L);
+    Console* console = engine ? engine->console(false) : nullptr;
+    if (!console)
+        return 0;
+    const int n = lua_gettop(L);
+    std::string text;
+    for (int i = 1; i <= n; ++i) {
+        if (!argToText(L, i, text))
+            return raiseToTextError(L);
+        if (i > 1)
+            console->appendText("\t");
+        console->appendText(text);
+    }
+    console->appendText("\n");
+    return 0;
+}
+
+constexpr std::size_t kInterpreterLimit = 1023;   // the interpreter's path, always terminated
+constexpr std::size_t kCommandLineLimit = 2047;   // the whole "%s /c %s" line
+
+int hostExecute(lua_State* L)
+{
+    const std::string_view command = args::checkString(L, 1);
+    ScriptEngine* engine = ScriptEngine::from(L);
+    if (Console* console = engine ? engine->console(true) : nullptr)
+        console->showWindow();
+
+    // $COMSPEC /c CMD where COMSPEC names an interpreter, else the POSIX shell.
+    const std::optional<std::string> comspec = platform::environmentValue("COMSPEC");
+    std::string interpreter = comspec ? comspec->substr(0, kInterpreterLimit) : std::string("/bin/sh");
+    const std::string flag = comspec ? "/c" : "-c";
+    const std::size_t prefix = interpreter.size() + flag.size() + 2;
+    const std::string_view cut = command.substr(0, prefix < kCommandLineLimit ? kCommandLineLimit - prefix : 0);
+
+    const std::vector<std::string> argv = {platform::cp932ToUtf8(interpreter), flag, platform::cp932ToUtf8(cut)};
+    platform::Result<int> result = platform::runProcess(argv, [engine](std::string_view out) {
+        if (engine)
+            engine->appendOutput(out);
+    });
+    if (!result) {
+        platform::messageBox(result.error().message, msg::text(msg::Id::ErrorCaption), platform::Buttons::Ok,
+                             platform::Icon::Information, platform::Owner::None);
+        return pushNumber(L, -1);
+    }
+    return pushNumber(L, result.value());
+}
+
+}  // namespace
+
+void installPrint(lua_State* L)
+{
+    lua_pushcfunction(L, hostFunction<hostPrint>);
+    lua_setglobal(L, "print");
+}
+
+void installOsExecute(lua_State* L)
+{
+    lua_getglobal(L, LUA_OSLIBNAME);
+    lua_pushcfunction(L, hostFunction<hostExecute>);
+    lua_setfield(L, -2, "execute");
+    lua_pop(L, 1);
+}
+
+}  // namespace engine

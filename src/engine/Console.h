@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string_view>
+
+namespace engine {
+
+// Where `print` writes and what `os.execute` shows: the script console window in the GUI,
+// standard output in batch mode.
+class Console {
+public:
+    virtual ~Console() = default;
+    // Appends code page 932 text at the end and keeps the end visible.
+    virtual void appendText(std::string_view text) = 0;
+    virtual void showWindow() = 0;
+};
+
+}  // namespace engine

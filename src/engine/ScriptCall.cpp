@@ -1,0 +1,150 @@
+#include "ScriptCall.h"
+
+#include "Args.h"
+#include "Format.h"
+#include "Messages.h"
+
+#include "platform/Dialogs.h"
+
+namespace engine {
+
+int profileStatus(int luaStatus) noexcept
+{
+    switch (luaStatus) {
+    case 0: return StatusOk;
+    case LUA_ERRRUN: return StatusRuntimeError;
+    case LUA_ERRSYNTAX: return StatusSyntaxError;
+    case LUA_ERRMEM: return StatusMemoryError;
+    case LUA_ERRERR: return StatusHandlerError;
+    default: return StatusFileError;
+    }
+}
+
+int protectedCall(lua_State* L, int nargs, int nresults, bool useTraceback)
+{
+    if (!L)
+        return -1;
+    int handler = 0;
+    if (useTraceback) {
+        lua_pushliteral(L, "_TRACEBACK");
+        if (fetchGlobal(L) && lua_isfunction(L, -1)) {
+            handler = lua_gettop(L) - nargs - 1;
+            lua_insert(L, handler);
+        } else {
+            lua_pop(L, 1);
+        }
+    }
+    const int status = lua_pcall(L, nargs, nresults, handler);
+    if (handler)
+        lua_remove(L, handler);
+    return profileStatus(status);
+}
+
+std::string scriptErrorText(int status, const std::string* errorText)
+{
+    const std::string& detail = errorText ? *errorText : msg::text(msg::Id::ErrorWithNoMessage);
+    msg::Id id = msg::Id::RuntimeErrorReport;
+    if (status == StatusSyntaxError)
+        id = msg::Id::SyntaxErrorReport;
+    else if (status == StatusMemoryError)
+        id = msg::Id::MemoryErrorReport;
+    return format(msg::text(id), {status, detail});
+}
+
+void reportScriptError(lua_State* L, int status)
+{
+    if (status == 0)
+        return;
+    std::string text;
+    const bool hasText = lua_isstring(L, -1) != 0;
+    if (hasText) {
+        std::size_t len = 0;
+        const char* s = lua_tolstring(L, -1, &len);
+        text.assign(s, len);
+    }
+    const std::string message = scriptErrorText(status, hasText ? &text : nullptr);
+    // Pop before the box: its event loop may run other events on this state.
+    lua_pop(L, 1);
+    platform::messageBox(message, msg::text(msg::Id::ScriptErrorCaption), platform::Buttons::Ok,
+                         platform::Icon::None, platform::Owner::MainWindow);
+}
+
+namespace {
+
+int lookupGlobal(lua_State* L)
+{
+    lua_gettable(L, LUA_GLOBALSINDEX);
+    return 1;
+}
+
+}  // namespace
+
+bool fetchGlobal(lua_State* L)
+{
+    // Without a metatable on the globals the lookup cannot raise, so it needs no protection.
+    if (!lua_getmetatable(L, LUA_GLOBALSINDEX)) {
+        lua_rawget(L, LUA_GLOBALSINDEX);
+        return true;
+    }
+    lua_pop(L, 1);
+    lua_pushcfunction(L, lookupGlobal);
+    lua_insert(L, -2);
+    if (lua_pcall(L, 1, 1, 0) != 0) {
+        lua_pop(L, 1);
+        lua_pushnil(L);
+        return false;
+    }
+    return true;
+}
+
+bool argToText(lua_State* L, int index, std::string& out)
+{
+    if (index < 0 && index > LUA_REGISTRYINDEX)
+        index = lua_gettop(L) + index + 1;
+    lua_pushliteral(L, "tostring");
+    fetchGlobal(L);
+    lua_pushvalue(L, index);
+    const int status = protectedCall(L, 1, 1, true);
+    if (status != 0) {
+        reportScriptError(L, status);
+        return false;
+    }
+    const int type = lua_type(L, -1);
+    const bool ok = type == LUA_TSTRING || type == LUA_TNUMBER;
+    if (ok) {
+        std::size_t len = 0;
+        const char* s = lua_tolstring(L, -1, &len);
+        out.assign(s, len);
+    }
+    lua_pop(L, 1);
+    return ok;
+}
+
+int raiseToTextError(lua_State* L)
+{
+    args::raise(L, msg::text(msg::Id::ToStringNotText));
+}
+
+int pushTrue(lua_State* L) { return pushBool(L, true); }
+int pushFalse(lua_State* L) { return pushBool(L, false); }
+
+int pushBool(lua_State* L, bool value)
+{
+    lua_pushboolean(L, value ? 1 : 0);
+    return 1;
+}
+
+int pushNumber(lua_State* L, lua_Number value)
+{
+    lua_pushnumber(L, value);
+    return 1;
+}
+
+void replaceWithRegistry(lua_State* L, const char* name)
+{
+    lua_pushstring(L, name);
+    lua_rawget(L, LUA_REGISTRYINDEX);
+    lua_remove(L, -2);
+}
+
+}  // namespace engine

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "Lua.h"
+
+#include <string>
+
+// Helpers that every host call into script and every host function uses.
+namespace engine {
+
+// Status codes as scripts of this system know them (the interpreter's own numbering differs).
+enum Status : int {
+    StatusOk = 0,
+    StatusRuntimeError = 1,
+    StatusFileError = 2,
+    StatusSyntaxError = 3,
+    StatusMemoryError = 4,
+    StatusHandlerError = 5,
+};
+
+// The interpreter's status translated to the numbering above.
+int profileStatus(int luaStatus) noexcept;
+
+// Calls the function below the top `nargs` values. With `useTraceback`, a global _TRACEBACK
+// that is a function becomes the message handler. Returns the status above; -1 without a state.
+int protectedCall(lua_State* L, int nargs, int nresults, bool useTraceback);
+
+// Shows the error value on top in the script error box and pops it; nothing when status is 0.
+void reportScriptError(lua_State* L, int status);
+
+// The text the script error box shows for `status` and the error value's text.
+std::string scriptErrorText(int status, const std::string* errorText);
+
+// [-1, +1] Replaces the name on top by the global of that name. False when the lookup raised
+// (the top is then nil).
+bool fetchGlobal(lua_State* L);
+
+// The text of the value at `index` through the script's `tostring`, zero bytes included.
+// A failing `tostring` is reported; the caller's values are left untouched and the result is false.
+bool argToText(lua_State* L, int index, std::string& out);
+
+// Raises the error for a `tostring` that gave no text.
+[[noreturn]] int raiseToTextError(lua_State* L);
+
+// Small stack helpers; each returns the number of pushed results.
+int pushTrue(lua_State* L);
+int pushFalse(lua_State* L);
+int pushBool(lua_State* L, bool value);
+int pushNumber(lua_State* L, lua_Number value);
+// [-1, +1] Replaces the top value by the registry entry `name`.
+void replaceWithRegistry(lua_State* L, const char* name);
+
+}  // namespace engine

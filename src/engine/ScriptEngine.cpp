@@ -1,0 +1,311 @@
+#include "ScriptEngine.h"
+
+#include "Format.h"
+#include "Messages.h"
+#include "ScriptCall.h"
+
+#include "platform/Paths.h"
+
+#include <cstdio>
+
+namespace engine {
+namespace {
+
+// Registry key of the owning engine: the address of this variable.
+char kEngineKey;
+
+int panic(lua_State* L)
+{
+    const char* text = lua_tostring(L, -1);
+    std::fprintf(stderr, "selvarin: unprotected script error: %s\n", text ? text : "?");
+    return 0;
+}
+
+void replaceStream(lua_State* L, const char* name, FILE* stream)
+{
+    lua_getfield(L, -1, name);  // [+1] the library's file object
+    if (auto* slot = static_cast<FILE**>(lua_touserdata(L, -1)); slot && stream)
+        *slot = stream;
+    lua_pop(L, 1);
+}
+
+int buildTextTable(lua_State* L)
+{
+    const auto* texts = static_cast<const std::vector<std::string>*>(lua_touserdata(L, 1));
+    lua_createtable(L, static_cast<int>(texts->size()), 0);
+    int i = 0;
+    for (const std::string& t : *texts) {
+        lua_pushlstring(L, t.data(), t.size());
+        lua_rawseti(L, -2, ++i);
+    }
+    return 1;
+}
+
+int pushTexts(lua_State* L, std::initializer_list<std::optional<std::string_view>> texts)
+{
+    int n = 0;
+    for (const auto& t : texts) {
+        if (t) {
+            lua_pushlstring(L, t->data(), t->size());
+            ++n;
+        }
+    }
+    return n;
+}
+
+}  // namespace
+
+void installOsExecute(lua_State* L);
+
+ScriptEngine::ScriptEngine(std::span<const HostLibrary> libraries, Streams streams)
+    : m_libraries(libraries), m_streamMode(streams)
+{
+}
+
+ScriptEngine::~ScriptEngine()
+{
+    close();
+    closeStreams();
+}
+
+ScriptEngine* ScriptEngine::from(lua_State* L)
+{
+    lua_pushlightuserdata(L, &kEngineKey);
+    lua_rawget(L, LUA_REGISTRYINDEX);
+    auto* engine = static_cast<ScriptEngine*>(lua_touserdata(L, -1));
+    lua_pop(L, 1);
+    return engine;
+}
+
+bool ScriptEngine::createState()
+{
+    close();
+    m_state = luaL_newstate();
+    if (!m_state)
+        return false;
+    lua_atpanic(m_state, panic);
+    return true;
+}
+
+void ScriptEngine::openStreams()
+{
+    closeStreams();
+    if (m_streamMode == Streams::Process) {
+        m_stdin = stdin;
+        m_stdout = stdout;
+        m_stderr = stderr;
+        return;
+    }
+    m_ownsStreams = true;
+    m_stdin = openEmptyReadStream();
+    m_stdout = m_output.openWriteStream();
+    m_stderr = m_stdout;
+}
+
+void ScriptEngine::closeStreams() noexcept
+{
+    if (m_ownsStreams) {
+        if (m_stdin)
+            std::fclose(m_stdin);
+        if (m_stdout)
+            std::fclose(m_stdout);
+    }
+    m_ownsStreams = false;
+    m_stdin = m_stdout = m_stderr = nullptr;
+}
+
+int ScriptEngine::openLibraries(lua_State* L)
+{
+    auto* self = static_cast<ScriptEngine*>(lua_touserdata(L, 1));
+    lua_settop(L, 0);
+
+    lua_pushlightuserdata(L, &kEngineKey);
+    lua_pushlightuserdata(L, self);
+    lua_rawset(L, LUA_REGISTRYINDEX);
+
+    struct Library {
+        const char* name;
+        lua_CFunction open;
+    };
+    // The order scripts of this system were written against; `os` travels with `io`.
+    static constexpr Library kLibraries[] = {
+        {"", luaopen_base},       {LUA_TABLIBNAME, luaopen_table}, {LUA_IOLIBNAME, luaopen_io},
+        {LUA_OSLIBNAME, luaopen_os}, {LUA_STRLIBNAME, luaopen_string}, {LUA_MATHLIBNAME, luaopen_math},
+        {LUA_DBLIBNAME, luaopen_debug}, {LUA_LOADLIBNAME, luaopen_package},
+    };
+    for (const Library& lib : kLibraries) {
+        lua_pushcfunction(L, lib.open);
+        lua_pushstring(L, lib.name);
+        lua_call(L, 1, 0);
+        lua_settop(L, 0);
+    }
+
+    // The I/O library's standard files read and write the engine's streams.
+    lua_getglobal(L, LUA_IOLIBNAME);
+    replaceStream(L, "stdin", self->m_stdin);
+    replaceStream(L, "stdout", self->m_stdout);
+    replaceStream(L, "stderr", self->m_stderr);
+    lua_settop(L, 0);
+
+    // The traceback function is the message handler of every host call.
+    lua_getglobal(L, LUA_DBLIBNAME);
+    lua_getfield(L, -1, "traceback");
+    lua_setglobal(L, "_TRACEBACK");
+    lua_settop(L, 0);
+
+    installOsExecute(L);
+    lua_settop(L, 0);
+
+    for (const HostLibrary& lib : self->m_libraries) {
+        lib.install(L);
+        lua_settop(L, 0);
+    }
+    return 0;
+}
+
+bool ScriptEngine::open()
+{
+    if (!createState())
+        return false;
+    openStreams();
+    if (lua_cpcall(m_state, openLibraries, this) != 0) {
+        close();
+        return false;
+    }
+    return true;
+}
+
+bool ScriptEngine::openBare()
+{
+    return createState();
+}
+
+void ScriptEngine::close()
+{
+    if (m_state) {
+        lua_close(m_state);
+        m_state = nullptr;
+    }
+}
+
+bool ScriptEngine::runFile(std::string_view path)
+{
+    if (!m_state || !platform::fileExists(path))
+        return false;
+    lua_State* L = m_state;
+    StackGuard guard(L);
+    int status = loadFile(L, path);
+    if (status == 0)
+        status = protectedCall(L, 0, 0, true);
+    if (status != 0) {
+        reportScriptError(L, status);
+        return false;
+    }
+    return true;
+}
+
+bool ScriptEngine::callPrepared(int nargs, int nresults)
+{
+    const int status = protectedCall(m_state, nargs, nresults, true);
+    if (status == 0)
+        return true;
+    if (m_state)
+        reportScriptError(m_state, status);
+    m_errorLatch = true;
+    return false;
+}
+
+template <typename Push, typename Read>
+bool ScriptEngine::callEvent(std::string_view name, int nresults, Push&& push, Read&& read)
+{
+    if (!m_state)
+        return false;
+    lua_State* L = m_state;
+    StackGuard guard(L);
+    const int top = lua_gettop(L);
+    lua_pushlstring(L, name.data(), name.size());
+    if (!fetchGlobal(L) || !lua_isfunction(L, -1)) {
+        lua_settop(L, top);
+        return false;
+    }
+    int status = 0;
+    const int nargs = push(L, status);
+    if (status == 0)
+        status = protectedCall(L, nargs, nresults, true);
+    if (status != 0) {
+        reportScriptError(L, status);
+        lua_settop(L, top);
+        read(L, false);
+        return true;
+    }
+    read(L, true);
+    lua_settop(L, top);
+    return true;
+}
+
+bool ScriptEngine::callWithTable(std::string_view name, const std::vector<std::string>& texts)
+{
+    return callEvent(
+        name, 0,
+        [&](lua_State* L, int& status) {
+            // Built under protection: a table of many paths may fail to allocate.
+            lua_pushcfunction(L, buildTextTable);
+            lua_pushlightuserdata(L, const_cast<std::vector<std::string>*>(&texts));
+            status = profileStatus(lua_pcall(L, 1, 1, 0));
+            return 1;
+        },
+        [](lua_State*, bool) {});
+}
+
+bool ScriptEngine::callWithStrings(std::string_view name, std::initializer_list<std::optional<std::string_view>> texts)
+{
+    return callEvent(
+        name, 0, [&](lua_State* L, int&) { return pushTexts(L, texts); }, [](lua_State*, bool) {});
+}
+
+bool ScriptEngine::queryBool(std::string_view name, bool& result,
+                             std::initializer_list<std::optional<std::string_view>> texts)
+{
+    return callEvent(
+        name, 1, [&](lua_State* L, int&) { return pushTexts(L, texts); },
+        [&](lua_State* L, bool ok) { result = ok && lua_toboolean(L, -1); });
+}
+
+bool ScriptEngine::queryTwoBools(std::string_view name, bool& first, bool& second)
+{
+    return callEvent(
+        name, 2, [](lua_State*, int&) { return 0; },
+        [&](lua_State* L, bool ok) {
+            first = ok && lua_toboolean(L, -2);
+            second = ok && lua_toboolean(L, -1);
+        });
+}
+
+void ScriptEngine::appendOutput(std::string_view text)
+{
+    if (m_streamMode == Streams::Process) {
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        std::fflush(stdout);
+        return;
+    }
+    m_output.append(text);
+}
+
+int loadChunk(lua_State* L, std::string_view bytes, const char* chunkName)
+{
+    return profileStatus(luaL_loadbuffer(L, bytes.data(), bytes.size(), chunkName));
+}
+
+int loadFile(lua_State* L, std::string_view path)
+{
+    const std::string chunkName = "@" + std::string(path);
+    platform::Result<std::string> bytes = platform::readWholeFile(path);
+    if (!bytes) {
+        const std::string text = format(msg::text(msg::Id::CannotReadFile), {chunkName.substr(1), bytes.error().message});
+        lua_pushlstring(L, text.data(), text.size());
+        return StatusFileError;
+    }
+    return loadChunk(L, bytes.value(), chunkName.c_str());
+}
+
+}  // namespace engine

@@ -1,0 +1,107 @@
+#pragma once
+
+#include "Console.h"
+#include "Host.h"
+#include "Lua.h"
+#include "OutputQueue.h"
+
+#include <cstdio>
+#include <functional>
+#include <initializer_list>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace engine {
+
+// The interpreter state of the application: opens the libraries and the host classes, runs
+// script files and calls the script's events. Everything runs on the UI thread; event calls may
+// nest (a script pumps messages, a message raises an event) and each leaves the stack as it
+// found it.
+class ScriptEngine {
+public:
+    enum class Streams {
+        Queued,   // GUI: standard input at end of file, output into the output queue
+        Process,  // batch mode: the process's own standard streams
+    };
+
+    // Finds the console; `create` asks for it to be made when it does not exist yet. May
+    // return null (no console in this program, or not yet created).
+    using ConsoleProvider = std::function<Console*(bool create)>;
+
+    ScriptEngine(std::span<const HostLibrary> libraries, Streams streams);
+    ScriptEngine(const ScriptEngine&) = delete;
+    ScriptEngine& operator=(const ScriptEngine&) = delete;
+    ~ScriptEngine();
+
+    bool open();
+    bool openBare();
+    void close();
+    lua_State* state() const noexcept { return m_state; }
+    bool isOpen() const noexcept { return m_state != nullptr; }
+
+    // Runs a script file; false when it is missing (silently), or failed to load or run (reported).
+    bool runFile(std::string_view path);
+
+    // The caller has pushed a function and `nargs` arguments. Results stay on the stack on
+    // success; a failure is reported, sets the error latch and gives false.
+    bool callPrepared(int nargs, int nresults);
+
+    // Event calls: true when the global existed and was a function (whether or not it failed).
+    bool callWithTable(std::string_view name, const std::vector<std::string>& texts);
+    bool callWithStrings(std::string_view name, std::initializer_list<std::optional<std::string_view>> texts = {});
+    bool queryBool(std::string_view name, bool& result,
+                   std::initializer_list<std::optional<std::string_view>> texts = {});
+    bool queryTwoBools(std::string_view name, bool& first, bool& second);
+
+    // Set by a failed `callPrepared`; never cleared. Callback dispatchers stop calling while set.
+    bool errorLatch() const noexcept { return m_errorLatch; }
+
+    void setConsoleProvider(ConsoleProvider provider) { m_consoleProvider = std::move(provider); }
+    Console* console(bool create) const { return m_consoleProvider ? m_consoleProvider(create) : nullptr; }
+
+    // Script output waiting for the console (GUI), or written straight out (batch mode).
+    void appendOutput(std::string_view text);
+    std::string takeOutput() { return m_output.take(); }
+
+    // The engine that owns a state opened by `open`.
+    static ScriptEngine* from(lua_State* L);
+
+    // The standard streams the script I/O library uses.
+    FILE* standardInput() const noexcept { return m_stdin; }
+    FILE* standardOutput() const noexcept { return m_stdout; }
+    FILE* standardError() const noexcept { return m_stderr; }
+
+private:
+    bool createState();
+    void openStreams();
+    void closeStreams() noexcept;
+    static int openLibraries(lua_State* L);
+
+    template <typename Push, typename Read>
+    bool callEvent(std::string_view name, int nresults, Push&& push, Read&& read);
+
+    std::span<const HostLibrary> m_libraries;
+    Streams m_streamMode;
+    lua_State* m_state = nullptr;
+    OutputQueue m_output;
+    FILE* m_stdin = nullptr;
+    FILE* m_stdout = nullptr;
+    bool m_ownsStreams = false;
+    FILE* m_stderr = nullptr;
+    bool m_errorLatch = false;
+    ConsoleProvider m_consoleProvider;
+};
+
+// Reads a chunk from a script path and loads it with the chunk name "@" + path. Returns a
+// status of ScriptCall.h; on failure the error text is on the stack.
+int loadFile(lua_State* L, std::string_view path);
+// Loads a chunk from memory; every chunk of the program enters the interpreter here.
+int loadChunk(lua_State* L, std::string_view bytes, const char* chunkName);
+
+// Host `print` and the replacement of `os.execute`, installed by the engine's registration.
+void installPrint(lua_State* L);
+
+}  // namespace engine
