@@ -2,10 +2,11 @@
 
 #include "Sjis.h"
 #include "TextCodec.h"
+#include "UniqueFd.h"
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
+#include <fcntl.h>
 #include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -87,12 +88,22 @@ bool fileExists(std::string_view scriptPath)
 
 Result<std::string> readWholeFile(std::string_view scriptPath)
 {
-    std::ifstream in(toOsPath(scriptPath), std::ios::binary);
-    if (!in)
+    const UniqueFd fd(::open(toOsPath(scriptPath).c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.valid())
         return lastSystemError();
-    std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
-        return lastSystemError();
+    std::string data;
+    char block[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), block, sizeof block);
+        if (n == 0)
+            break;
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return lastSystemError();
+        }
+        data.append(block, static_cast<std::size_t>(n));
+    }
     return data;
 }
 

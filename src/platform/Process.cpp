@@ -1,6 +1,7 @@
 #include "Process.h"
 
 #include "TextCodec.h"
+#include "UniqueFd.h"
 
 #include <cerrno>
 #include <cstring>
@@ -15,23 +16,7 @@ extern char** environ;
 namespace platform {
 namespace {
 
-class Fd {
-public:
-    explicit Fd(int fd = -1) noexcept : m_fd(fd) {}
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() { reset(); }
-    int get() const noexcept { return m_fd; }
-    void reset() noexcept
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = -1;
-    }
-
-private:
-    int m_fd;
-};
+using Fd = UniqueFd;
 
 class SpawnActions {
 public:
