@@ -35,6 +35,12 @@ constexpr std::pair<Id, const char*> kTable[] = {
     {Id::MenuAbout, "バージョン情報(&A)..."},
     {Id::BatchUsage, "usage: selvarin --batch FILE.lua [ARG...]"},
     {Id::BatchScriptMissing, "selvarin: script not found: %s"},
+    {Id::InvalidBufferHandle, "無効なBufferハンドルです"},
+    {Id::BufferNotOpen, "操作対象のBufferが開かれていません"},
+    {Id::InvalidSurfaceHandle, "無効なSurfaceハンドルです"},
+    {Id::SurfaceNotOpen, "操作対象のSurfaceが開かれていません"},
+    {Id::InvalidFile, "無効なファイルです"},
+    {Id::FileNotOpen, "操作対象のファイルが開かれていません"},
 };
 
 constexpr std::size_t kCount = static_cast<std::size_t>(Id::Count);

@@ -33,6 +33,12 @@ enum class Id {
     MenuAbout,
     BatchUsage,
     BatchScriptMissing,
+    InvalidBufferHandle,
+    BufferNotOpen,
+    InvalidSurfaceHandle,
+    SurfaceNotOpen,
+    InvalidFile,
+    FileNotOpen,
     Count
 };
 
