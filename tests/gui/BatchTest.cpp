@@ -1,0 +1,75 @@
+#include "platform/Process.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The real program in batch mode, as users and the Lua tests run it.
+class BatchTest : public ::testing::Test {
+protected:
+    fs::path dir = fs::temp_directory_path() / ("selvarin-batch-" + std::to_string(::getpid()));
+    void SetUp() override { fs::create_directories(dir); }
+    void TearDown() override { fs::remove_all(dir); }
+
+    struct Run {
+        int code;
+        std::string output;
+    };
+
+    Run batch(const std::string& code, std::vector<std::string> extra = {})
+    {
+        const fs::path script = dir / "script.lua";
+        std::ofstream(script) << code;
+        std::vector<std::string> argv = {"/bin/sh", "-c", "\"$0\" --batch \"$@\" 2>/dev/null", SELVARIN_BINARY, script.string()};
+        argv.insert(argv.end(), extra.begin(), extra.end());
+        std::string out;
+        auto r = platform::runProcess(argv, [&](std::string_view s) { out.append(s); });
+        EXPECT_TRUE(r.ok());
+        return {r.ok() ? r.value() : -1, out};
+    }
+};
+
+TEST_F(BatchTest, ExitStatusFollowsTheChunk)
+{
+    EXPECT_EQ(batch("x = 1").code, 0);
+    EXPECT_EQ(batch("error('no')").code, 1);
+    EXPECT_EQ(batch("x = = 1").code, 1);
+    EXPECT_EQ(batch("os.exit(3)").code, 3);
+}
+
+TEST_F(BatchTest, ArgumentsAndOutputs)
+{
+    const Run r = batch("print(arg[1], arg[2], arg.n or table.getn(arg)) io.write('w', 1, '\\n') io.stderr:write('hidden')",
+                        {"one", "-two"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.output, "one\t-two\t2\nw1\n");
+}
+
+TEST_F(BatchTest, MissingScriptFails)
+{
+    std::string out;
+    auto r = platform::runProcess({SELVARIN_BINARY, "--batch", (dir / "absent.lua").string()}, [&](std::string_view s) { out.append(s); });
+    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(r.value(), 1);
+    EXPECT_NE(out.find("absent.lua"), std::string::npos);
+    r = platform::runProcess({SELVARIN_BINARY, "--batch"}, [](std::string_view) {});
+    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(r.value(), 2);
+}
+
+TEST_F(BatchTest, ErrorBoxesGoToStandardError)
+{
+    std::ofstream(dir / "e.lua") << "error('visible')";
+    std::string out;
+    auto r = platform::runProcess({SELVARIN_BINARY, "--batch", (dir / "e.lua").string()}, [&](std::string_view s) { out.append(s); });
+    ASSERT_TRUE(r.ok());
+    EXPECT_NE(out.find("MessageBox[スクリプトエラー]: Lua 実行時エラー(1)："), std::string::npos) << out;
+    EXPECT_NE(out.find("visible"), std::string::npos);
+}
+
+}  // namespace

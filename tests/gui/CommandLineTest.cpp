@@ -1,0 +1,39 @@
+#include "app/CommandLine.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+namespace {
+
+TEST(CommandLine, FlagsAreSkippedAndFilesKeepTheirOrder)
+{
+    const app::CommandLine line = app::parseCommandLine({"selvarin", "/pics/a.jpg", "-x", "/pics/b.png", "--geometry"});
+    EXPECT_FALSE(line.batch);
+    ASSERT_EQ(line.fileArguments.size(), 2u);
+    EXPECT_EQ(line.fileArguments[0], "\\pics\\a.jpg") << "script form: backslash separators";
+    EXPECT_EQ(line.fileArguments[1], "\\pics\\b.png");
+}
+
+TEST(CommandLine, RelativeFilesAreMadeAbsolute)
+{
+    char cwd[4096];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    const app::CommandLine line = app::parseCommandLine({"selvarin", "photo.jpg"});
+    ASSERT_EQ(line.fileArguments.size(), 1u);
+    std::string expected = std::string(cwd) + "/photo.jpg";
+    for (char& c : expected)
+        c = c == '/' ? '\\' : c;
+    EXPECT_EQ(line.fileArguments[0], expected);
+}
+
+TEST(CommandLine, BatchTakesTheRestOfTheLine)
+{
+    const app::CommandLine line = app::parseCommandLine({"selvarin", "-v", "--batch", "conv.lua", "-x", "in.bmp"});
+    EXPECT_TRUE(line.batch);
+    EXPECT_EQ(line.batchScript, "conv.lua");
+    EXPECT_EQ(line.batchArgs, (std::vector<std::string>{"-x", "in.bmp"}));
+    EXPECT_TRUE(line.fileArguments.empty());
+}
+
+}  // namespace
