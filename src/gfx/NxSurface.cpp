@@ -1,0 +1,141 @@
+#include "gfx/NxSurface.h"
+
+#include "gfx/NxBlitEngine.h"
+#include "gfx/NxClip.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <new>
+
+namespace gfx {
+
+namespace {
+
+// Largest pixel block a surface allocates; beyond it create() fails like a refused allocation.
+constexpr std::int64_t kMaxPixelBytes = std::int64_t{1} << 31;
+
+} // namespace
+
+NxSurface::NxSurface(int bitsPerPixel)
+    : m_requestedBits(bitsPerPixel)
+    , m_engine(&engineFor(bitsPerPixel))
+{
+}
+
+NxSurface::~NxSurface() = default;
+
+bool NxSurface::create(std::int32_t width, std::int32_t height)
+{
+    if ((m_requestedBits != 8 && m_requestedBits != 32) || isCreated())
+        return false;
+    if (width <= 0 || height == 0 || height == INT32_MIN)
+        return false;
+    const std::int64_t rows = height < 0 ? -std::int64_t{height} : height;
+    const std::int64_t bytes = NxPixelBuffer::rowLength(m_requestedBits, width) * rows;
+    if (bytes > kMaxPixelBytes)
+        return false;
+
+    const std::size_t headerBytes = m_requestedBits == 8 ? 40 + 256 * 4 : 40;
+    std::unique_ptr<std::byte[]> header(new (std::nothrow) std::byte[headerBytes]());
+    std::unique_ptr<std::uint8_t[]> block(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(bytes)]());
+    if (!header || !block)
+        return false;
+
+    NxBitmapInfoHeader info;
+    info.biSize = 40;
+    info.biWidth = width;
+    info.biHeight = height;
+    info.biPlanes = 1;
+    info.biBitCount = static_cast<std::uint16_t>(m_requestedBits);
+    std::memcpy(header.get(), &info, sizeof info);
+    if (m_requestedBits == 8) {
+        for (std::uint32_t i = 0; i < 256; ++i) {
+            const std::uint32_t entry = i * 0x010101u;
+            std::memcpy(header.get() + 40 + 4 * i, &entry, 4);
+        }
+    }
+    if (!m_pixels.attach(reinterpret_cast<const NxBitmapInfoHeader*>(header.get()), block.get()))
+        return false;
+    m_header = std::move(header);
+    m_pixelBlock = std::move(block);
+    m_clip = {0, 0, this->width(), this->height()};
+    return true;
+}
+
+bool NxSurface::createFromDib(const NxBitmapInfoHeader* header, const void* bits)
+{
+    NxPixelBuffer source;
+    if (!source.attach(header, bits))
+        return false;
+    if (!create(header->biWidth, header->biHeight))
+        return false;
+    return copyPixels(0, 0, source);
+}
+
+void NxSurface::setClipRect(const NxRect* rect)
+{
+    const std::int32_t w = width();
+    const std::int32_t h = height();
+    if (rect == nullptr) {
+        m_clip = {0, 0, w, h};
+        return;
+    }
+    // Each edge is kept within the surface, so a clip never reaches outside the pixels.
+    m_clip = {std::clamp(rect->left, 0, w), std::clamp(rect->top, 0, h), std::clamp(rect->right, 0, w),
+              std::clamp(rect->bottom, 0, h)};
+}
+
+void NxSurface::setOrigin(std::int32_t x, std::int32_t y)
+{
+    m_originX = x;
+    m_originY = y;
+}
+
+bool NxSurface::copyPixels(std::int32_t x, std::int32_t y, const NxPixelBuffer& source, const NxRect* sourceRect)
+{
+    if (!isCreated() || source.isEmpty())
+        return false;
+    const NxRect whole{0, 0, source.width(), source.height()};
+    const NxRect& s = sourceRect ? *sourceRect : whole;
+    const NxRect d{x, y, static_cast<std::int32_t>(std::int64_t{x} + s.width()),
+                   static_cast<std::int32_t>(std::int64_t{y} + s.height())};
+    NxClippedPair pair;
+    if (s.isEmpty() || !clipUnscaled(d, s, source.width(), source.height(), m_clip, m_originX, m_originY, pair))
+        return true;
+    return m_pixels.copyFrom(x, y, source, sourceRect);
+}
+
+NxDrawContext* NxSurface::acquireDC()
+{
+    if (m_dcRefCount > 0) {
+        ++m_dcRefCount;
+        return m_drawContext.get();
+    }
+    if (!isCreated())
+        return nullptr;
+    auto context = std::unique_ptr<NxDrawContext>(new (std::nothrow) NxDrawContext);
+    if (!context)
+        return nullptr;
+    context->surface = this;
+    context->firstRow = m_pixels.firstRow();
+    context->pitch = m_pixels.pitch();
+    context->bits = m_pixels.bits();
+    context->width = width();
+    context->height = height();
+    context->bitsPerPixel = bitsPerPixel();
+    context->colourTable = bitsPerPixel() == 8 ? m_pixels.colourTable() : nullptr;
+    m_drawContext = std::move(context);
+    m_dcRefCount = 1;
+    return m_drawContext.get();
+}
+
+void NxSurface::releaseDC()
+{
+    if (!m_drawContext)
+        return;
+    if (--m_dcRefCount == 0)
+        m_drawContext.reset();
+}
+
+} // namespace gfx

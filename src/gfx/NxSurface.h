@@ -1,0 +1,86 @@
+#pragma once
+
+#include "gfx/NxPixelBuffer.h"
+#include "gfx/NxTypes.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+namespace gfx {
+
+class NxBlitEngine;
+class NxSurface;
+
+// The drawing handle of a surface: everything a presenter (the Qt binding, a test) needs to show
+// or read the surface's pixels. Valid between acquireDC() and the matching last releaseDC().
+struct NxDrawContext {
+    const NxSurface* surface = nullptr;
+    std::uint8_t* firstRow = nullptr;  // row 0 (top)
+    std::int32_t pitch = 0;            // bytes from a row to the one below; negative for bottom-up
+    std::uint8_t* bits = nullptr;      // the block as stored (lowest address)
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    int bitsPerPixel = 0;              // 32: B, G, R, A; 8: gray index
+    const std::uint32_t* colourTable = nullptr;  // 256 gray entries for 8 bpp, else null
+};
+
+// A pixel container of 32 bits per pixel (B, G, R, A) or 8-bit gray, with a clip rectangle and a
+// drawing origin applied to every destination rectangle.
+class NxSurface {
+public:
+    // 8 selects gray, 32 true colour; any other value makes create() fail.
+    explicit NxSurface(int bitsPerPixel);
+    NxSurface(const NxSurface&) = delete;
+    NxSurface& operator=(const NxSurface&) = delete;
+    virtual ~NxSurface();
+
+    // Allocates zero-filled pixels; a positive height is bottom-up, a negative one top-down.
+    // Once per surface: a second call fails.
+    [[nodiscard]] virtual bool create(std::int32_t width, std::int32_t height);
+    // create() with the bitmap's size, then its pixels converted in.
+    [[nodiscard]] bool createFromDib(const NxBitmapInfoHeader* header, const void* bits);
+
+    bool isCreated() const { return m_pixelBlock != nullptr; }
+    std::int32_t width() const { return m_pixels.width(); }
+    std::int32_t height() const { return m_pixels.height(); }
+    int bitsPerPixel() const { return m_pixels.bitsPerPixel(); }
+    // The format asked for at construction (bitsPerPixel() is 0 until create succeeds).
+    int requestedBitsPerPixel() const { return m_requestedBits; }
+
+    const NxPixelBuffer& pixels() const { return m_pixels; }
+    NxPixelBuffer& pixels() { return m_pixels; }
+    const NxBlitEngine& engine() const { return *m_engine; }
+
+    // The rectangle clamped to the surface; none means the whole surface.
+    void setClipRect(const NxRect* rect);
+    const NxRect& clipRect() const { return m_clip; }
+    void setOrigin(std::int32_t x, std::int32_t y);
+    std::int32_t originX() const { return m_originX; }
+    std::int32_t originY() const { return m_originY; }
+
+    // Copies a foreign bitmap to (x, y) with format conversion. True without copying when the
+    // pair, moved by the origin and cut by the clip, is empty.
+    [[nodiscard]] bool copyPixels(std::int32_t x, std::int32_t y, const NxPixelBuffer& source,
+                                  const NxRect* sourceRect = nullptr);
+
+    // Reference-counted drawing handle; null when the surface has no pixels. Every non-null
+    // result is matched by one releaseDC().
+    NxDrawContext* acquireDC();
+    void releaseDC();
+    int dcRefCount() const { return m_dcRefCount; }
+
+private:
+    NxPixelBuffer m_pixels;
+    int m_requestedBits;
+    std::unique_ptr<std::byte[]> m_header;
+    std::unique_ptr<std::uint8_t[]> m_pixelBlock;
+    const NxBlitEngine* m_engine;
+    std::unique_ptr<NxDrawContext> m_drawContext;
+    int m_dcRefCount = 0;
+    std::int32_t m_originX = 0;
+    std::int32_t m_originY = 0;
+    NxRect m_clip;
+};
+
+} // namespace gfx

@@ -1,0 +1,116 @@
+#include "gfx/kernels/Kernels.h"
+
+#include <array>
+#include <atomic>
+
+namespace gfx::kernels {
+
+namespace {
+
+using enum Op;
+using enum SourceKind;
+using namespace req;
+
+// Most specific row first; every operation and source kind ends with its generic scalar row.
+constexpr DispatchRow kTable[] = {
+    {Copy, Argb32, kAvx2 | kForward, avx2::copy32, "avx2::copy32"},
+    {Copy, Argb32, kSse2 | kForward, sse2::copy32, "sse2::copy32"},
+    {Copy, Argb32, kForward, scalar::copy32Forward, "scalar::copy32Forward"},
+    {Copy, Argb32, 0, scalar::copy32, "scalar::copy32"},
+    {Copy, Palette8, 0, scalar::copyPalette8, "scalar::copyPalette8"},
+    {Copy, Gray8To8, 0, scalar::copyGray8, "scalar::copyGray8"},
+
+    {Blend, Argb32, kAvx2 | kForward | kNormalOp, avx2::blend32, "avx2::blend32"},
+    {Blend, Argb32, kSse2 | kForward | kNormalOp, sse2::blend32, "sse2::blend32"},
+    {Blend, Argb32, 0, scalar::blend32, "scalar::blend32"},
+    {Blend, Palette8, 0, scalar::blendPalette8, "scalar::blendPalette8"},
+
+    {BlendSourceAlpha, Argb32, kAvx2 | kForward | kNormalOp, avx2::blendSourceAlpha, "avx2::blendSourceAlpha"},
+    {BlendSourceAlpha, Argb32, kSse2 | kForward | kNormalOp, sse2::blendSourceAlpha, "sse2::blendSourceAlpha"},
+    {BlendSourceAlpha, Argb32, 0, scalar::blendSourceAlpha, "scalar::blendSourceAlpha"},
+
+    {FillColour, Colour, kAvx2 | kNormalOp, avx2::fillColour, "avx2::fillColour"},
+    {FillColour, Colour, kSse2 | kNormalOp, sse2::fillColour, "sse2::fillColour"},
+    {FillColour, Colour, 0, scalar::fillColour, "scalar::fillColour"},
+
+    {Composite, Argb32, kAvx2 | kForward, avx2::composite32, "avx2::composite32"},
+    {Composite, Argb32, kSse2 | kForward, sse2::composite32, "sse2::composite32"},
+    {Composite, Argb32, 0, scalar::composite32, "scalar::composite32"},
+    {Composite, Colour, 0, scalar::compositeColour, "scalar::compositeColour"},
+
+    {CompositeSourceAlpha, Argb32, kAvx2 | kForward, avx2::compositeSourceAlpha, "avx2::compositeSourceAlpha"},
+    {CompositeSourceAlpha, Argb32, kSse2 | kForward, sse2::compositeSourceAlpha, "sse2::compositeSourceAlpha"},
+    {CompositeSourceAlpha, Argb32, 0, scalar::compositeSourceAlpha, "scalar::compositeSourceAlpha"},
+
+    {CoverageColour, Byte8, 0, scalar::coverageColour, "scalar::coverageColour"},
+    {CoverageComposite, Byte8, 0, scalar::coverageComposite, "scalar::coverageComposite"},
+
+    {WriteMaskCopy, Argb32, 0, scalar::writeMaskCopy32, "scalar::writeMaskCopy32"},
+    {WriteMaskCopy, Byte8, 0, scalar::writeMaskCopyByte8, "scalar::writeMaskCopyByte8"},
+    {WriteMaskCopy, Gray8To8, 0, scalar::writeMaskCopyGray8, "scalar::writeMaskCopyGray8"},
+    {WriteMaskFill, Colour, 0, scalar::writeMaskFill, "scalar::writeMaskFill"},
+
+    {RuleTransition, Argb32, 0, scalar::ruleTransition, "scalar::ruleTransition"},
+};
+
+Level detectLevel()
+{
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx2"))
+        return Level::Avx2;
+    if (__builtin_cpu_supports("sse2"))
+        return Level::Sse2;
+#endif
+    return Level::Scalar;
+}
+
+std::atomic<Level> g_levelCap{Level::Avx2};
+
+} // namespace
+
+std::span<const DispatchRow> dispatchTable() { return kTable; }
+
+Level cpuLevel()
+{
+    static const Level level = detectLevel();
+    return level;
+}
+
+Level activeLevel()
+{
+    const Level cap = g_levelCap.load(std::memory_order_relaxed);
+    const Level cpu = cpuLevel();
+    return cap < cpu ? cap : cpu;
+}
+
+void forceLevel(Level level) { g_levelCap.store(level, std::memory_order_relaxed); }
+
+std::uint32_t levelConditions(Level level)
+{
+    switch (level) {
+    case Level::Avx2: return kAvx2 | kSse2;
+    case Level::Sse2: return kSse2;
+    default: return 0;
+    }
+}
+
+Kernel resolve(Op op, SourceKind kind, std::uint32_t offered)
+{
+    for (const DispatchRow& row : kTable)
+        if (row.op == op && row.kind == kind && (row.required & offered) == row.required)
+            return row.kernel;
+    return nullptr;
+}
+
+Kernel resolveForCall(Op op, SourceKind kind, bool forward, bool normalOp)
+{
+    std::uint32_t offered = levelConditions(activeLevel());
+    if (forward)
+        offered |= kForward;
+    if (normalOp)
+        offered |= kNormalOp;
+    return resolve(op, kind, offered);
+}
+
+} // namespace gfx::kernels

@@ -1,0 +1,138 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace gfx {
+struct NxTables;
+}
+
+namespace gfx::kernels {
+
+// Everything a kernel needs for one clipped rectangle. Kernels never clip: the caller hands them
+// the exact rows and columns to touch and returns early on empty work.
+struct KernelArgs {
+    std::uint8_t* dst = nullptr;       // first destination pixel
+    std::ptrdiff_t dstPitch = 0;       // bytes to the next destination row
+    const std::uint8_t* src = nullptr; // first source pixel (or coverage byte) to read
+    std::ptrdiff_t srcPitch = 0;       // bytes to the next source row (negative when flipped)
+    int srcStep = 1;                   // pixels to the next source column (-1 when mirrored)
+    int width = 0;
+    int height = 0;
+    std::uint32_t blendOp = 0;         // 0 normal .. 6 darken
+    std::uint32_t opacity = 255;       // the operation's opacity a
+    std::uint32_t colour = 0;          // 0xAARRGGBB
+    std::uint32_t writeMask = 0;
+    const std::uint32_t* palette = nullptr;  // 256 entries for 8 bpp sources
+    // Rule transition: 256-entry opacity ramp, optional rule image walked like the source, and
+    // whether the source alpha scales the ramp's opacity.
+    const std::uint8_t* ramp = nullptr;
+    const std::uint8_t* rule = nullptr;
+    std::ptrdiff_t rulePitch = 0;
+    bool ruleTimesSourceAlpha = false;
+    const NxTables* tables = nullptr;
+};
+
+using Kernel = void (*)(const KernelArgs&);
+
+enum class Op : std::uint8_t {
+    Copy,               // source pixels as they are (palette entries for 8 bpp sources)
+    Blend,              // blend operator with the constant weight W[opacity]
+    BlendSourceAlpha,   // blend operator with W[MUL[opacity][source alpha]]
+    FillColour,         // blend operator of the colour with W[colour alpha]
+    Composite,          // over destination alpha, constant opacity (source pixel or colour)
+    CompositeSourceAlpha,
+    CoverageColour,     // colour through an 8 bpp coverage mask, blend operator
+    CoverageComposite,  // colour through a coverage mask over destination alpha
+    WriteMaskCopy,
+    WriteMaskFill,
+    RuleTransition,
+};
+inline constexpr int kOpCount = static_cast<int>(Op::RuleTransition) + 1;
+
+enum class SourceKind : std::uint8_t {
+    Argb32,       // 32 bpp source into 32 bpp
+    Palette8,     // 8 bpp source through its colour table into 32 bpp
+    Byte8,        // 8 bpp source read as raw bytes (coverage, gray) into 32 bpp
+    Gray8To8,     // 8 bpp into 8 bpp
+    Colour,       // no source: args.colour into 32 bpp
+};
+inline constexpr int kSourceKindCount = static_cast<int>(SourceKind::Colour) + 1;
+
+// Conditions a dispatch row needs; a call offers the conditions it meets.
+namespace req {
+inline constexpr std::uint32_t kSse2 = 1;
+inline constexpr std::uint32_t kAvx2 = 2;
+inline constexpr std::uint32_t kForward = 4;    // source walked left to right (not mirrored)
+inline constexpr std::uint32_t kNormalOp = 8;   // blend operator 0
+} // namespace req
+
+struct DispatchRow {
+    Op op;
+    SourceKind kind;
+    std::uint32_t required;
+    Kernel kernel;
+    const char* name;
+};
+
+std::span<const DispatchRow> dispatchTable();
+
+enum class Level : std::uint8_t { Scalar, Sse2, Avx2 };
+
+// The level the CPU offers, detected once.
+Level cpuLevel();
+// The level kernels are chosen for: the CPU's, or lower while a test forces it.
+Level activeLevel();
+// Test hook: caps the active level (Level::Avx2 removes the cap).
+void forceLevel(Level level);
+
+// Conditions offered by the active level alone.
+std::uint32_t levelConditions(Level level);
+
+// First row for op and kind whose conditions are all offered; null when none.
+Kernel resolve(Op op, SourceKind kind, std::uint32_t offered);
+// resolve() with the active level plus the call's own conditions.
+Kernel resolveForCall(Op op, SourceKind kind, bool forward, bool normalOp);
+
+// Per-level entry points, declared for the table and for the differential tests.
+namespace scalar {
+void copy32(const KernelArgs&);
+void copy32Forward(const KernelArgs&);
+void copyPalette8(const KernelArgs&);
+void copyGray8(const KernelArgs&);
+void blend32(const KernelArgs&);
+void blendPalette8(const KernelArgs&);
+void blendSourceAlpha(const KernelArgs&);
+void fillColour(const KernelArgs&);
+void composite32(const KernelArgs&);
+void compositeColour(const KernelArgs&);
+void compositeSourceAlpha(const KernelArgs&);
+void coverageColour(const KernelArgs&);
+void coverageComposite(const KernelArgs&);
+void writeMaskCopy32(const KernelArgs&);
+void writeMaskCopyByte8(const KernelArgs&);
+void writeMaskCopyGray8(const KernelArgs&);
+void writeMaskFill(const KernelArgs&);
+void ruleTransition(const KernelArgs&);
+} // namespace scalar
+
+namespace sse2 {
+void copy32(const KernelArgs&);
+void blend32(const KernelArgs&);
+void blendSourceAlpha(const KernelArgs&);
+void fillColour(const KernelArgs&);
+void composite32(const KernelArgs&);
+void compositeSourceAlpha(const KernelArgs&);
+} // namespace sse2
+
+namespace avx2 {
+void copy32(const KernelArgs&);
+void blend32(const KernelArgs&);
+void blendSourceAlpha(const KernelArgs&);
+void fillColour(const KernelArgs&);
+void composite32(const KernelArgs&);
+void compositeSourceAlpha(const KernelArgs&);
+} // namespace avx2
+
+} // namespace gfx::kernels

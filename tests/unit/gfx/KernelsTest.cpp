@@ -1,0 +1,294 @@
+#include "gfx/NxTables.h"
+#include "gfx/kernels/Kernels.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace gfx::kernels {
+namespace {
+
+// ---- dispatch table ----
+
+// Every (operation, source kind) the engines ask for.
+const std::vector<std::pair<Op, SourceKind>> kUsedPairs = {
+    {Op::Copy, SourceKind::Argb32},          {Op::Copy, SourceKind::Palette8},
+    {Op::Copy, SourceKind::Gray8To8},        {Op::Blend, SourceKind::Argb32},
+    {Op::Blend, SourceKind::Palette8},       {Op::BlendSourceAlpha, SourceKind::Argb32},
+    {Op::FillColour, SourceKind::Colour},    {Op::Composite, SourceKind::Argb32},
+    {Op::Composite, SourceKind::Colour},     {Op::CompositeSourceAlpha, SourceKind::Argb32},
+    {Op::CoverageColour, SourceKind::Byte8}, {Op::CoverageComposite, SourceKind::Byte8},
+    {Op::WriteMaskCopy, SourceKind::Argb32}, {Op::WriteMaskCopy, SourceKind::Byte8},
+    {Op::WriteMaskCopy, SourceKind::Gray8To8}, {Op::WriteMaskFill, SourceKind::Colour},
+    {Op::RuleTransition, SourceKind::Argb32},
+};
+
+TEST(DispatchTableTest, EveryOperationAndFormatResolvesWithoutAnyCondition)
+{
+    std::set<int> ops;
+    for (const auto& [op, kind] : kUsedPairs) {
+        EXPECT_NE(resolve(op, kind, 0), nullptr) << static_cast<int>(op) << "/" << static_cast<int>(kind);
+        ops.insert(static_cast<int>(op));
+    }
+    EXPECT_EQ(ops.size(), static_cast<std::size_t>(kOpCount));
+}
+
+TEST(DispatchTableTest, EachGroupEndsWithItsGenericScalarRow)
+{
+    const auto table = dispatchTable();
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        bool laterInGroup = false;
+        for (std::size_t j = i + 1; j < table.size(); ++j)
+            laterInGroup |= table[j].op == table[i].op && table[j].kind == table[i].kind;
+        if (!laterInGroup)
+            EXPECT_EQ(table[i].required, 0u) << table[i].name;
+    }
+}
+
+TEST(DispatchTableTest, NoRowIsShadowedByAnEarlierOne)
+{
+    const auto table = dispatchTable();
+    for (std::size_t i = 0; i < table.size(); ++i)
+        for (std::size_t j = 0; j < i; ++j)
+            if (table[j].op == table[i].op && table[j].kind == table[i].kind)
+                EXPECT_NE(table[j].required & table[i].required, table[j].required)
+                    << table[i].name << " is shadowed by " << table[j].name;
+    // And each row is what a call offering exactly its conditions (plus the implied lower
+    // level) gets.
+    for (const DispatchRow& row : table) {
+        std::uint32_t offered = row.required;
+        if (offered & req::kAvx2)
+            offered |= req::kSse2;
+        EXPECT_EQ(resolve(row.op, row.kind, offered), row.kernel) << row.name;
+    }
+}
+
+TEST(DispatchTableTest, ForcedLevelCapsTheChoice)
+{
+    forceLevel(Level::Scalar);
+    EXPECT_EQ(activeLevel(), Level::Scalar);
+    EXPECT_EQ(resolveForCall(Op::Blend, SourceKind::Argb32, true, true), &scalar::blend32);
+    forceLevel(Level::Avx2);
+    EXPECT_EQ(activeLevel(), cpuLevel());
+    if (cpuLevel() == Level::Avx2)
+        EXPECT_EQ(resolveForCall(Op::Blend, SourceKind::Argb32, true, true), &avx2::blend32);
+    // Mirrored walks and other operators always take the generic row.
+    EXPECT_EQ(resolveForCall(Op::Blend, SourceKind::Argb32, false, true), &scalar::blend32);
+    EXPECT_EQ(resolveForCall(Op::Blend, SourceKind::Argb32, true, false), &scalar::blend32);
+}
+
+// ---- differential tests: every vector row against the scalar reference ----
+
+struct Buffers {
+    std::vector<std::uint8_t> dst;
+    std::vector<std::uint8_t> src;
+    KernelArgs args;
+};
+
+std::uint8_t pickAlpha(std::mt19937& rng)
+{
+    switch (rng() % 4) {
+    case 0: return 0;
+    case 1: return 255;
+    default: return static_cast<std::uint8_t>(rng());
+    }
+}
+
+std::uint32_t pickOpacity(std::mt19937& rng)
+{
+    static const std::uint32_t kInteresting[] = {0, 1, 2, 127, 128, 254, 255};
+    return rng() % 2 ? kInteresting[rng() % 7] : rng() % 256;
+}
+
+// Random pixels whose alpha bytes come in runs, so vector fast paths (all transparent, all
+// opaque) and mixed groups all occur.
+void fillPixels(std::vector<std::uint8_t>& bytes, std::mt19937& rng)
+{
+    std::uint8_t alpha = 0;
+    for (std::size_t i = 0; i < bytes.size(); i += 4) {
+        if (rng() % 6 == 0)
+            alpha = pickAlpha(rng);
+        const std::uint32_t v = (rng() & 0x00FFFFFFu) | (rng() % 3 == 0 ? std::uint32_t(rng()) << 24 : std::uint32_t(alpha) << 24);
+        std::memcpy(bytes.data() + i, &v, std::min<std::size_t>(4, bytes.size() - i));
+    }
+}
+
+Buffers makeCase(std::mt19937& rng, int width)
+{
+    Buffers b;
+    const int height = 1 + static_cast<int>(rng() % 4);
+    const int dstOffset = static_cast<int>(rng() % 9);       // pixels before the rectangle
+    const int srcOffset = static_cast<int>(rng() % 9);
+    const int dstPitchPx = width + dstOffset + 1 + static_cast<int>(rng() % 7);
+    const int srcPitchPx = width + srcOffset + 1 + static_cast<int>(rng() % 7);
+    const int byteShift = rng() % 8 == 0 ? 1 : 0;             // now and then a destination off 4-byte alignment
+    b.dst.resize(static_cast<std::size_t>(dstPitchPx) * (height + 1) * 4 + 64);
+    b.src.resize(static_cast<std::size_t>(srcPitchPx) * (height + 1) * 4 + 64);
+    fillPixels(b.dst, rng);
+    fillPixels(b.src, rng);
+    KernelArgs& a = b.args;
+    a.dst = b.dst.data() + 16 + byteShift + 4 * dstOffset;
+    a.dstPitch = 4 * dstPitchPx;
+    a.src = b.src.data() + 16 + 4 * srcOffset;
+    a.srcPitch = 4 * srcPitchPx;
+    if (rng() % 4 == 0) {  // a flipped source: walk upward from the last row
+        a.src += a.srcPitch * (height - 1);
+        a.srcPitch = -a.srcPitch;
+    }
+    a.srcStep = 1;
+    a.width = width;
+    a.height = height;
+    a.blendOp = 0;
+    a.opacity = pickOpacity(rng);
+    a.colour = (rng() & 0x00FFFFFFu) | pickOpacity(rng) << 24;
+    a.tables = &tables();
+    return b;
+}
+
+struct VectorRow {
+    DispatchRow row;
+    Level level;
+};
+
+std::vector<VectorRow> vectorRows()
+{
+    std::vector<VectorRow> rows;
+    for (const DispatchRow& row : dispatchTable()) {
+        if (row.required & req::kAvx2)
+            rows.push_back({row, Level::Avx2});
+        else if (row.required & req::kSse2)
+            rows.push_back({row, Level::Sse2});
+    }
+    return rows;
+}
+
+void PrintTo(const VectorRow& row, std::ostream* os) { *os << row.row.name; }
+
+class VectorKernelTest : public ::testing::TestWithParam<VectorRow> {};
+
+TEST_P(VectorKernelTest, MatchesTheScalarReferenceByteForByte)
+{
+    const VectorRow& v = GetParam();
+    if (cpuLevel() < v.level)
+        GTEST_SKIP() << "CPU lacks " << v.row.name;
+    // The reference is the generic row: no conditions at all.
+    const Kernel reference = resolve(v.row.op, v.row.kind, 0);
+    ASSERT_NE(reference, nullptr);
+    std::mt19937 rng(0x5EED0000u + static_cast<unsigned>(v.row.op) * 31 + static_cast<unsigned>(v.level));
+    for (int iteration = 0; iteration < 600; ++iteration) {
+        const int width = iteration % 71;
+        Buffers expected = makeCase(rng, width);
+        Buffers actual = expected;
+        actual.args.dst = actual.dst.data() + (expected.args.dst - expected.dst.data());
+        actual.args.src = actual.src.data() + (expected.args.src - expected.src.data());
+        const std::vector<std::uint8_t> before = expected.dst;
+        reference(expected.args);
+        v.row.kernel(actual.args);
+        ASSERT_EQ(actual.dst, expected.dst) << v.row.name << " iteration " << iteration << " width " << width
+                                            << " opacity " << expected.args.opacity;
+        // Outside the rectangle nothing changed.
+        for (std::size_t i = 0; i < before.size(); ++i) {
+            const std::ptrdiff_t off = static_cast<std::ptrdiff_t>(i) - (expected.args.dst - expected.dst.data());
+            const bool inside = off >= 0 && off / expected.args.dstPitch < expected.args.height &&
+                                off % expected.args.dstPitch < 4 * expected.args.width;
+            if (!inside)
+                ASSERT_EQ(expected.dst[i], before[i]) << v.row.name << " wrote outside at byte " << i;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, VectorKernelTest, ::testing::ValuesIn(vectorRows()),
+                         [](const ::testing::TestParamInfo<VectorRow>& info) {
+                             std::string name = info.param.row.name;
+                             for (char& c : name)
+                                 if (c == ':')
+                                     c = '_';
+                             return name;
+                         });
+
+// Every source alpha under every opacity, so the vector division by 255 is checked exhaustively.
+class AlphaSweepTest : public ::testing::TestWithParam<VectorRow> {};
+
+TEST_P(AlphaSweepTest, EveryAlphaAndOpacityMatchesTheReference)
+{
+    const VectorRow& v = GetParam();
+    if (cpuLevel() < v.level)
+        GTEST_SKIP();
+    const Kernel reference = resolve(v.row.op, v.row.kind, 0);
+    std::vector<std::uint8_t> src(256 * 4), dstInit(256 * 4);
+    std::mt19937 rng(7);
+    for (int i = 0; i < 256; ++i) {
+        const std::uint32_t s = (rng() & 0x00FFFFFFu) | std::uint32_t(i) << 24;
+        const std::uint32_t d = (rng() & 0x00FFFFFFu) | std::uint32_t(255 - i) << 24;
+        std::memcpy(&src[4 * i], &s, 4);
+        std::memcpy(&dstInit[4 * i], &d, 4);
+    }
+    for (std::uint32_t opacity = 0; opacity < 256; ++opacity) {
+        std::vector<std::uint8_t> expected = dstInit, actual = dstInit;
+        KernelArgs a;
+        a.src = src.data();
+        a.srcPitch = 0;
+        a.width = 256;
+        a.height = 1;
+        a.opacity = opacity;
+        a.colour = 0x00336699u | opacity << 24;
+        a.tables = &tables();
+        a.dst = expected.data();
+        reference(a);
+        a.dst = actual.data();
+        v.row.kernel(a);
+        ASSERT_EQ(actual, expected) << v.row.name << " opacity " << opacity;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, AlphaSweepTest, ::testing::ValuesIn(vectorRows()),
+                         [](const ::testing::TestParamInfo<VectorRow>& info) {
+                             std::string name = info.param.row.name;
+                             for (char& c : name)
+                                 if (c == ':')
+                                     c = '_';
+                             return name;
+                         });
+
+// ---- the scalar formulas, pinned ----
+
+// FNV-1a over the results of every scalar kernel on fixed random cases. A change here means the
+// arithmetic changed; the exact-pixel tests of the blit operations say which way.
+TEST(ScalarChecksumTest, ScalarResultsArePinned)
+{
+    std::mt19937 rng(1234);
+    std::uint64_t hash = 1469598103934665603ull;
+    std::vector<std::uint32_t> palette(256);
+    for (auto& e : palette)
+        e = static_cast<std::uint32_t>(rng());
+    std::uint8_t ramp[256];
+    for (int i = 0; i < 256; ++i)
+        ramp[i] = static_cast<std::uint8_t>(255 - i);
+    for (const DispatchRow& row : dispatchTable()) {
+        if (row.required & (req::kSse2 | req::kAvx2))
+            continue;
+        for (int iteration = 0; iteration < 40; ++iteration) {
+            Buffers b = makeCase(rng, 1 + iteration);
+            b.args.blendOp = row.required & req::kNormalOp ? 0 : static_cast<std::uint32_t>(rng() % 7);
+            b.args.palette = palette.data();
+            b.args.writeMask = static_cast<std::uint32_t>(rng());
+            b.args.ramp = ramp;
+            if (!(row.required & req::kForward) && rng() % 2) {
+                b.args.src += 4 * (b.args.width - 1);
+                b.args.srcStep = -1;
+            }
+            row.kernel(b.args);
+            for (std::uint8_t byte : b.dst)
+                hash = (hash ^ byte) * 1099511628211ull;
+        }
+    }
+    EXPECT_EQ(hash, 0x2e0b28f472366a04ull) << std::hex << hash;
+}
+
+} // namespace
+} // namespace gfx::kernels

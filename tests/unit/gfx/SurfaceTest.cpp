@@ -1,0 +1,174 @@
+#include "gfx/NxBlitEngine.h"
+#include "gfx/NxSurface.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace gfx {
+namespace {
+
+using test::makeDib;
+using test::makeSurface;
+using test::pixel;
+
+TEST(SurfaceTest, ConstructedSurfaceHasNoPixelsAndNoClip)
+{
+    NxSurface s(32);
+    EXPECT_FALSE(s.isCreated());
+    EXPECT_EQ(s.width(), 0);
+    EXPECT_EQ(s.bitsPerPixel(), 0);
+    EXPECT_EQ(s.clipRect(), (NxRect{}));
+    EXPECT_EQ(s.acquireDC(), nullptr);
+    EXPECT_EQ(s.dcRefCount(), 0);
+}
+
+class CreateTest : public ::testing::TestWithParam<int> {};
+
+TEST_P(CreateTest, AllocatesZeroedBottomUpPixelsAndClipsToTheWholeSurface)
+{
+    const int bpp = GetParam();
+    NxSurface s(bpp);
+    ASSERT_TRUE(s.create(3, 2));
+    EXPECT_EQ(s.width(), 3);
+    EXPECT_EQ(s.height(), 2);
+    EXPECT_EQ(s.bitsPerPixel(), bpp);
+    EXPECT_EQ(s.pixels().pitch(), bpp == 32 ? -12 : -4);
+    EXPECT_EQ(s.clipRect(), (NxRect{0, 0, 3, 2}));
+    EXPECT_EQ(s.pixels().header()->biSize, 40u);
+    EXPECT_EQ(s.pixels().header()->biPlanes, 1);
+    EXPECT_EQ(s.pixels().header()->biHeight, 2);
+    for (std::uint32_t v : test::snapshot(s))
+        EXPECT_EQ(v, 0u);
+    EXPECT_EQ(&s.engine(), bpp == 8 ? &engine8() : &engine32());
+    // Created once: a second size needs a new surface.
+    EXPECT_FALSE(s.create(4, 4));
+    EXPECT_EQ(s.width(), 3);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, CreateTest, ::testing::Values(8, 32));
+
+TEST(SurfaceTest, GraySurfaceCarriesTheGrayRamp)
+{
+    auto s = makeSurface(8, 2, 2);
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->pixels().colourCount(), 256u);
+    const std::uint32_t* table = s->pixels().colourTable();
+    for (std::uint32_t i = 0; i < 256; ++i)
+        EXPECT_EQ(table[i], i * 0x010101u);
+}
+
+TEST(SurfaceTest, NegativeHeightMakesATopDownSurface)
+{
+    NxSurface s(32);
+    ASSERT_TRUE(s.create(2, -3));
+    EXPECT_EQ(s.height(), 3);
+    EXPECT_EQ(s.pixels().pitch(), 8);
+}
+
+class RefusedCreateTest : public ::testing::TestWithParam<std::tuple<int, std::int32_t, std::int32_t>> {};
+
+TEST_P(RefusedCreateTest, FailsAndStaysEmpty)
+{
+    const auto [bpp, w, h] = GetParam();
+    NxSurface s(bpp);
+    EXPECT_FALSE(s.create(w, h));
+    EXPECT_FALSE(s.isCreated());
+    EXPECT_EQ(s.acquireDC(), nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, RefusedCreateTest,
+                         ::testing::Values(std::tuple{24, 4, 4}, std::tuple{16, 4, 4}, std::tuple{0, 4, 4},
+                                           std::tuple{32, 0, 4}, std::tuple{32, 4, 0}, std::tuple{32, -4, 4},
+                                           std::tuple{32, 4, INT32_MIN}, std::tuple{32, 65536, 65536},
+                                           std::tuple{8, INT32_MAX, 2}));
+
+TEST(SurfaceTest, CreateFromDibFailsOnARefusedHeader)
+{
+    auto dib = makeDib(24, 2, 2);
+    dib.header()->biCompression = 1;
+    NxSurface s(32);
+    EXPECT_FALSE(s.createFromDib(dib.header(), nullptr));
+    EXPECT_FALSE(s.isCreated());
+    NxSurface wrong(24);
+    EXPECT_FALSE(wrong.createFromDib(makeDib(24, 2, 2).header(), nullptr));
+}
+
+TEST(SurfaceTest, ClipRectIsClampedToTheSurface)
+{
+    auto s = makeSurface(32, 640, 8);
+    const NxRect huge{-10, -10, 10000, 10000};
+    s->setClipRect(&huge);
+    EXPECT_EQ(s->clipRect(), (NxRect{0, 0, 640, 8}));
+    const NxRect inner{5, 1, 20, 4};
+    s->setClipRect(&inner);
+    EXPECT_EQ(s->clipRect(), inner);
+    // Edges beyond the far side stay inside too, so the clip never leaves the pixels.
+    const NxRect beyond{700, 9, 800, 12};
+    s->setClipRect(&beyond);
+    EXPECT_EQ(s->clipRect(), (NxRect{640, 8, 640, 8}));
+    s->setClipRect(nullptr);
+    EXPECT_EQ(s->clipRect(), (NxRect{0, 0, 640, 8}));
+}
+
+TEST(SurfaceTest, DrawingHandleIsReferenceCounted)
+{
+    auto s = makeSurface(32, 4, 3);
+    NxDrawContext* first = s->acquireDC();
+    ASSERT_NE(first, nullptr);
+    NxDrawContext* second = s->acquireDC();
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(s->dcRefCount(), 2);
+    EXPECT_EQ(first->width, 4);
+    EXPECT_EQ(first->height, 3);
+    EXPECT_EQ(first->bitsPerPixel, 32);
+    EXPECT_EQ(first->pitch, -16);
+    EXPECT_EQ(first->firstRow, s->pixels().row(0));
+    EXPECT_EQ(first->bits, s->pixels().row(2));
+    s->releaseDC();
+    EXPECT_EQ(s->dcRefCount(), 1);
+    s->releaseDC();
+    EXPECT_EQ(s->dcRefCount(), 0);
+    // Unmatched releases do nothing.
+    s->releaseDC();
+    EXPECT_EQ(s->dcRefCount(), 0);
+    NxDrawContext* again = s->acquireDC();
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(s->dcRefCount(), 1);
+    s->releaseDC();
+}
+
+TEST(SurfaceTest, GrayDrawingHandleExposesTheColourTable)
+{
+    auto s = makeSurface(8, 2, 2);
+    NxDrawContext* dc = s->acquireDC();
+    ASSERT_NE(dc, nullptr);
+    EXPECT_EQ(dc->colourTable, s->pixels().colourTable());
+    s->releaseDC();
+}
+
+TEST(SurfaceTest, CopyPixelsSkipsPairsOutsideTheClipAndOtherwiseCopiesAtThePosition)
+{
+    auto dib = makeDib(32, 2, 2);
+    std::memset(dib.block.data() + 40, 0xAB, 16);
+    NxPixelBuffer source;
+    ASSERT_TRUE(source.attach(dib.header()));
+    auto s = makeSurface(32, 8, 8);
+    const NxRect clip{4, 4, 8, 8};
+    s->setClipRect(&clip);
+    EXPECT_TRUE(s->copyPixels(0, 0, source));
+    EXPECT_EQ(pixel(*s, 0, 0), 0u);
+    // Moved by the origin the pair meets the clip, and the copy lands at (x, y).
+    s->setOrigin(4, 4);
+    EXPECT_TRUE(s->copyPixels(0, 0, source));
+    EXPECT_EQ(pixel(*s, 0, 0), 0xABABABABu);
+    EXPECT_EQ(pixel(*s, 1, 1), 0xABABABABu);
+    EXPECT_EQ(pixel(*s, 2, 2), 0u);
+    NxSurface empty(32);
+    EXPECT_FALSE(empty.copyPixels(0, 0, source));
+}
+
+} // namespace
+} // namespace gfx
