@@ -59,25 +59,31 @@ void registerClass(lua_State* L, const char* className, std::span<const HostFunc
 void registerTable(lua_State* L, const char* name, std::span<const HostFunction> functions);
 
 // Checks in debug builds that a scope leaves the stack as it found it (plus `delta`), except
-// while an error unwinds through it.
+// while an error unwinds through it. Costs nothing in release builds.
 class StackGuard {
 public:
+#ifdef NDEBUG
+    explicit StackGuard(lua_State*, int = 0) noexcept {}
+#else
     explicit StackGuard(lua_State* L, int delta = 0) noexcept
         : m_state(L), m_expected(lua_gettop(L) + delta), m_exceptions(std::uncaught_exceptions())
     {
     }
-    StackGuard(const StackGuard&) = delete;
-    StackGuard& operator=(const StackGuard&) = delete;
     ~StackGuard()
     {
         if (std::uncaught_exceptions() == m_exceptions)
             assert(lua_gettop(m_state) == m_expected && "unbalanced interpreter stack");
     }
+#endif
+    StackGuard(const StackGuard&) = delete;
+    StackGuard& operator=(const StackGuard&) = delete;
 
+#ifndef NDEBUG
 private:
     lua_State* m_state;
     int m_expected;
     int m_exceptions;
+#endif
 };
 
 }  // namespace engine

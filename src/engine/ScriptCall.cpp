@@ -34,10 +34,15 @@ int protectedCall(lua_State* L, int nargs, int nresults, bool useTraceback)
             lua_pop(L, 1);
         }
     }
-    const int status = lua_pcall(L, nargs, nresults, handler);
+    const int status = protectedCallAt(L, nargs, nresults, handler);
     if (handler)
         lua_remove(L, handler);
-    return profileStatus(status);
+    return status;
+}
+
+int protectedCallAt(lua_State* L, int nargs, int nresults, int handler)
+{
+    return profileStatus(lua_pcall(L, nargs, nresults, handler));
 }
 
 std::string scriptErrorText(int status, const std::string* errorText)

@@ -24,6 +24,10 @@ int profileStatus(int luaStatus) noexcept;
 // that is a function becomes the message handler. Returns the status above; -1 without a state.
 int protectedCall(lua_State* L, int nargs, int nresults, bool useTraceback);
 
+// The interpreter's protected call with the message handler (or 0) already on the stack;
+// every host call into script ends here. Returns the status above.
+int protectedCallAt(lua_State* L, int nargs, int nresults, int handler);
+
 // Shows the error value on top in the script error box and pops it; nothing when status is 0.
 void reportScriptError(lua_State* L, int status);
 

@@ -172,6 +172,8 @@ bool ScriptEngine::open()
         close();
         return false;
     }
+    lua_pushliteral(m_state, "_TRACEBACK");
+    m_tracebackName = luaL_ref(m_state, LUA_REGISTRYINDEX);
     return true;
 }
 
@@ -180,8 +182,26 @@ bool ScriptEngine::openBare()
     return createState();
 }
 
+void ScriptEngine::pushName(std::string_view name)
+{
+    for (const auto& [text, ref] : m_names) {
+        if (text == name) {
+            lua_rawgeti(m_state, LUA_REGISTRYINDEX, ref);
+            return;
+        }
+    }
+    lua_pushlstring(m_state, name.data(), name.size());
+    // The set of names is small and fixed (events and a few keys); stop caching past that.
+    if (m_names.size() < 64) {
+        lua_pushvalue(m_state, -1);
+        m_names.emplace_back(std::string(name), luaL_ref(m_state, LUA_REGISTRYINDEX));
+    }
+}
+
 void ScriptEngine::close()
 {
+    m_names.clear();
+    m_tracebackName = LUA_NOREF;
     if (m_state) {
         lua_close(m_state);
         m_state = nullptr;
@@ -223,15 +243,29 @@ bool ScriptEngine::callEvent(std::string_view name, int nresults, Push&& push, R
     lua_State* L = m_state;
     StackGuard guard(L);
     const int top = lua_gettop(L);
-    lua_pushlstring(L, name.data(), name.size());
+    pushName(name);
     if (!fetchGlobal(L) || !lua_isfunction(L, -1)) {
         lua_settop(L, top);
         return false;
     }
+    // The same protected call as protectedCall with the traceback on, with the handler placed
+    // below the function before the arguments go on: state requests come after every burst of
+    // messages, so this path saves every interpreter call it can.
+    int handler = 0;
+    if (m_tracebackName != LUA_NOREF)
+        lua_rawgeti(L, LUA_REGISTRYINDEX, m_tracebackName);
+    else
+        lua_pushliteral(L, "_TRACEBACK");
+    if (fetchGlobal(L) && lua_isfunction(L, -1)) {
+        lua_insert(L, -2);
+        handler = top + 1;
+    } else {
+        lua_pop(L, 1);
+    }
     int status = 0;
     const int nargs = push(L, status);
     if (status == 0)
-        status = protectedCall(L, nargs, nresults, true);
+        status = protectedCallAt(L, nargs, nresults, handler);
     if (status != 0) {
         reportScriptError(L, status);
         lua_settop(L, top);

@@ -69,6 +69,10 @@ public:
     // The engine that owns a state opened by `open`.
     static ScriptEngine* from(lua_State* L);
 
+    // [-0, +1] Pushes the interned name string, from a per-engine cache of registry
+    // references, so that frequent state requests do not hash the same names again.
+    void pushName(std::string_view name);
+
     // The standard streams the script I/O library uses.
     FILE* standardInput() const noexcept { return m_stdin; }
     FILE* standardOutput() const noexcept { return m_stdout; }
@@ -93,6 +97,9 @@ private:
     FILE* m_stderr = nullptr;
     bool m_errorLatch = false;
     ConsoleProvider m_consoleProvider;
+    // Registry references of interned event names; dropped with the state.
+    std::vector<std::pair<std::string, int>> m_names;
+    int m_tracebackName = LUA_NOREF;
 };
 
 // Reads a chunk from a script path and loads it with the chunk name "@" + path. Returns a
