@@ -1,5 +1,7 @@
 #include "AppTable.h"
 
+#include "ScriptBuffer.h"
+
 #include "engine/Host.h"
 
 #include <span>
@@ -10,6 +12,7 @@ namespace {
 // The groups of `app` members in registration order; each module adds its group here.
 constexpr std::span<const engine::HostFunction> kGroups[] = {
     {},
+    kBufferFunctions,
 };
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "HostLibraries.h"
 
 #include "api/AppTable.h"
+#include "api/ScriptBuffer.h"
 #include "engine/ScriptEngine.h"
 
 namespace app {
@@ -9,6 +10,7 @@ namespace {
 // The class metatables LWindow, Buffer, Surface and Susie_plugin come first (in that order),
 // then `app`, `print` and `gridview`. Modules that bring a class add its row at its place.
 constexpr engine::HostLibrary kHostLibraries[] = {
+    {"Buffer", &api::installBufferClass},
     {"app", &api::installApp},
     {"print", &engine::installPrint},
 };

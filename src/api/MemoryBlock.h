@@ -1,0 +1,103 @@
+#pragma once
+
+#include "platform/MemoryHandle.h"
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+namespace api {
+
+// The bytes behind a script Buffer. Between lock and unlock the block's bytes are size()
+// contiguous bytes at the returned address; the address may change from one lock to the next;
+// locks nest. Content is never initialised by the block itself.
+class MemoryBlock {
+public:
+    MemoryBlock() = default;
+    MemoryBlock(const MemoryBlock&) = delete;
+    MemoryBlock& operator=(const MemoryBlock&) = delete;
+    // Does not free the memory on behalf of a caller that forgot to: release frees first.
+    virtual ~MemoryBlock() = default;
+
+    virtual const char* kindName() const = 0;
+    virtual bool isValid() const { return false; }
+    virtual std::uint32_t size() const { return 0; }
+    virtual std::uint8_t* lock() { return nullptr; }
+    virtual void unlock() {}
+    // Frees the current memory, then obtains `size` bytes.
+    virtual bool allocate(std::uint32_t size) { return false; }
+    virtual void free() {}
+    // Keeps the content up to the smaller size; on failure nothing changes.
+    virtual bool resize(std::uint32_t size) = 0;
+    // Frees the current memory, then holds the file's bytes (its first `maximum` when not 0).
+    virtual bool loadFromFile(std::string_view scriptPath, std::uint32_t maximum) = 0;
+    // Replaces the file with the block's bytes; the old file survives any failure.
+    virtual bool writeToFile(std::string_view scriptPath);
+};
+
+// One lock of a block for a scope.
+class BlockLock {
+public:
+    explicit BlockLock(MemoryBlock& block) : m_block(block), m_data(block.lock()) {}
+    BlockLock(const BlockLock&) = delete;
+    BlockLock& operator=(const BlockLock&) = delete;
+    ~BlockLock()
+    {
+        if (m_data)
+            m_block.unlock();
+    }
+    std::uint8_t* data() const { return m_data; }
+
+private:
+    MemoryBlock& m_block;
+    std::uint8_t* m_data;
+};
+
+// The two memory-backed kinds: a platform memory handle of one family.
+class HeapBlock : public MemoryBlock {
+public:
+    bool isValid() const override { return static_cast<bool>(m_handle); }
+    std::uint32_t size() const override { return m_size; }
+    std::uint8_t* lock() override;
+    void unlock() override;
+    bool allocate(std::uint32_t size) override;
+    void free() override;
+    bool resize(std::uint32_t size) override;
+    bool loadFromFile(std::string_view scriptPath, std::uint32_t maximum) override;
+
+    platform::memory::Handle handle() const { return m_handle.get(); }
+
+protected:
+    explicit HeapBlock(platform::memory::Heap heap) : m_handle(heap, nullptr) {}
+    // Takes `handle` (of the block's family) with `size` usable bytes.
+    void hold(platform::memory::OwnedHandle handle, std::uint32_t size);
+    platform::memory::OwnedHandle& owned() { return m_handle; }
+
+private:
+    platform::memory::OwnedHandle m_handle;
+    std::uint32_t m_size = 0;
+};
+
+// Kind "GlobalHeap": what constructors and decoders make; its memory can be handed away.
+class GlobalHeapBlock final : public HeapBlock {
+public:
+    GlobalHeapBlock() : HeapBlock(platform::memory::Heap::Global) {}
+    // Holds a block a decoder filled; an empty handle gives an invalid block.
+    explicit GlobalHeapBlock(platform::memory::OwnedHandle handle);
+    const char* kindName() const override { return "GlobalHeap"; }
+    // Gives the handle away without freeing it (clipboard); the block is then empty.
+    platform::memory::Handle detach();
+};
+
+// Kind "LocalHeap": memory that image plug-ins hand over.
+class LocalHeapBlock final : public HeapBlock {
+public:
+    LocalHeapBlock() : HeapBlock(platform::memory::Heap::Local) {}
+    const char* kindName() const override { return "LocalHeap"; }
+    // Takes ownership of a local handle somebody else allocated; the usable size is the smaller
+    // of `length` and the handle's own size. A handle that is not a live local block gives an
+    // invalid block and is left alone.
+    static std::unique_ptr<LocalHeapBlock> adopt(platform::memory::Handle handle, std::uint32_t length);
+};
+
+}  // namespace api

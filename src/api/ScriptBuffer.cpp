@@ -1,0 +1,250 @@
+#include "ScriptBuffer.h"
+
+#include "ScriptNumbers.h"
+
+#include "engine/Args.h"
+#include "engine/Messages.h"
+#include "engine/ScriptCall.h"
+
+#include <algorithm>
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace api {
+namespace {
+
+namespace msg = engine::msg;
+
+std::string textArg(lua_State* L, int narg)
+{
+    std::string text;
+    if (!engine::argToText(L, narg, text))
+        engine::raiseToTextError(L);
+    return text;
+}
+
+// [-0, +0] The number at `narg` when the script's number test accepts it.
+std::optional<double> numberArg(lua_State* L, int narg)
+{
+    if (!lua_isnumber(L, narg))
+        return std::nullopt;
+    return lua_tonumber(L, narg);
+}
+
+// The byte offset of a 1-based start within a block of `size` bytes, clamped to the block.
+double startOffset(double start, double size)
+{
+    double offset = start - 1;
+    if (offset > size - 1)
+        offset = size - 1;
+    if (!(offset >= 0))  // also NaN
+        offset = 0;
+    return offset;
+}
+
+int bufferSize(lua_State* L)
+{
+    return engine::pushNumber(L, checkBuffer(L, 1).size());
+}
+
+int bufferResize(lua_State* L)
+{
+    MemoryBlock& block = checkBuffer(L, 1);
+    const auto number = numberArg(L, 2);
+    const auto size = number ? toByteCount(*number) : std::nullopt;
+    return engine::pushBool(L, size && block.resize(*size));
+}
+
+int bufferStringData(lua_State* L)
+{
+    MemoryBlock& block = checkBuffer(L, 1);
+    const double size = block.size();
+    const double offset = startOffset(numberArg(L, 2).value_or(1), size);
+    const double count = std::min(numberArg(L, 3).value_or(size), size - offset);
+    if (!(count > 0))
+        return 0;
+    const BlockLock lock(block);
+    if (!lock.data())
+        return 0;
+    lua_pushlstring(L, reinterpret_cast<const char*>(lock.data()) + static_cast<std::size_t>(offset),
+                    static_cast<std::size_t>(count));
+    return 1;
+}
+
+int bufferSetStringData(lua_State* L)
+{
+    MemoryBlock& block = checkBuffer(L, 1);
+    double start = 1;
+    int textIndex = 2;
+    if (const auto number = numberArg(L, 2)) {
+        start = *number;
+        textIndex = 3;
+    }
+    const std::string text = textArg(L, textIndex);
+    const double size = block.size();
+    const double offset = startOffset(start, size);
+    const double room = std::max(size - offset, 0.0);
+    const auto count = static_cast<std::size_t>(std::min(static_cast<double>(text.size()), room));
+    if (count == 0)
+        return 0;
+    const BlockLock lock(block);
+    if (lock.data())
+        std::memcpy(lock.data() + static_cast<std::size_t>(offset), text.data(), count);
+    return 0;
+}
+
+int bufferWriteToFile(lua_State* L)
+{
+    MemoryBlock& block = checkBuffer(L, 1);
+    const std::string path = textArg(L, 2);
+    return engine::pushBool(L, block.writeToFile(path));
+}
+
+int bufferIoWrite(lua_State* L)
+{
+    MemoryBlock& block = checkBuffer(L, 1);
+    // A file object of the script I/O library: a userdata whose first field is its stream,
+    // null once the file was closed.
+    auto* stream = static_cast<FILE**>(engine::args::testClass(L, 2, "FILE*"));
+    if (!stream)
+        engine::args::argError(L, 2, msg::text(msg::Id::InvalidFile));
+    if (!*stream)
+        engine::args::raise(L, msg::text(msg::Id::FileNotOpen));
+    const BlockLock lock(block);
+    if (lock.data())
+        std::fwrite(lock.data(), 1, block.size(), *stream);
+    return engine::pushTrue(L);
+}
+
+int bufferRelease(lua_State* L)
+{
+    if (BufferObject* object = testBuffer(L, 1)) {
+        releaseBuffer(*object);
+        return 0;
+    }
+    engine::args::argError(L, 1, msg::text(msg::Id::InvalidBufferHandle));
+}
+
+int bufferToString(lua_State* L)
+{
+    BufferObject* object = testBuffer(L, 1);
+    if (!object)
+        engine::args::argError(L, 1, msg::text(msg::Id::InvalidBufferHandle));
+    if (!object->block) {
+        lua_pushliteral(L, "Buffer (closed)");
+        return 1;
+    }
+    char text[64];
+    std::snprintf(text, sizeof text, "Buffer (%08" PRIXPTR ")", reinterpret_cast<std::uintptr_t>(object));
+    lua_pushstring(L, text);
+    return 1;
+}
+
+constexpr engine::HostFunction kMethods[] = {
+    SELVARIN_HOST("size", bufferSize),
+    SELVARIN_HOST("resize", bufferResize),
+    SELVARIN_HOST("stringData", bufferStringData),
+    SELVARIN_HOST("setStringData", bufferSetStringData),
+    SELVARIN_HOST("writeToFile", bufferWriteToFile),
+    SELVARIN_HOST("ioWrite", bufferIoWrite),
+    SELVARIN_HOST("release", bufferRelease),
+    SELVARIN_HOST("__gc", bufferRelease),
+    SELVARIN_HOST("__tostring", bufferToString),
+};
+
+int createBuffer(lua_State* L)
+{
+    const auto number = numberArg(L, 1);
+    const auto size = number ? toByteCount(*number) : std::nullopt;
+    if (!size)
+        return 0;
+    BufferObject* object = newBufferObject(L);
+    auto block = std::make_unique<GlobalHeapBlock>();
+    if (!block->allocate(*size))
+        return 0;
+    object->block = block.release();
+    return 1;
+}
+
+int createFileBuffer(lua_State* L)
+{
+    const std::string path = textArg(L, 1);
+    const auto number = numberArg(L, 2);
+    const std::uint32_t maximum = number ? toWord(*number) : 0;
+    BufferObject* object = newBufferObject(L);
+    auto block = std::make_unique<GlobalHeapBlock>();
+    if (!block->loadFromFile(path, maximum))
+        return 0;
+    object->block = block.release();
+    return 1;
+}
+
+int createStringBuffer(lua_State* L)
+{
+    const std::string text = textArg(L, 1);
+    if (text.size() > platform::memory::kMaxSize)
+        return 0;
+    BufferObject* object = newBufferObject(L);
+    auto block = std::make_unique<GlobalHeapBlock>();
+    if (!block->allocate(static_cast<std::uint32_t>(text.size())))
+        return 0;
+    {
+        const BlockLock lock(*block);
+        std::memcpy(lock.data(), text.data(), text.size());
+    }
+    object->block = block.release();
+    return 1;
+}
+
+}  // namespace
+
+const engine::HostFunction kBufferFunctions[3] = {
+    SELVARIN_HOST("createBuffer", createBuffer),
+    SELVARIN_HOST("createFileBuffer", createFileBuffer),
+    SELVARIN_HOST("createStringBuffer", createStringBuffer),
+};
+
+BufferObject* newBufferObject(lua_State* L)
+{
+    auto* object = static_cast<BufferObject*>(lua_newuserdata(L, sizeof(BufferObject)));  // [+1]
+    object->block = nullptr;
+    luaL_getmetatable(L, kBufferClass);
+    lua_setmetatable(L, -2);
+    return object;
+}
+
+void pushBuffer(lua_State* L, std::unique_ptr<MemoryBlock> block)
+{
+    BufferObject* object = newBufferObject(L);
+    object->block = block.release();
+}
+
+BufferObject* testBuffer(lua_State* L, int narg)
+{
+    return static_cast<BufferObject*>(engine::args::testClass(L, narg, kBufferClass));
+}
+
+MemoryBlock& checkBuffer(lua_State* L, int narg)
+{
+    BufferObject* object = testBuffer(L, narg);
+    if (!object)
+        engine::args::argError(L, narg, msg::text(msg::Id::InvalidBufferHandle));
+    if (!object->block)
+        engine::args::raise(L, msg::text(msg::Id::BufferNotOpen));
+    return *object->block;
+}
+
+void releaseBuffer(BufferObject& object) noexcept
+{
+    if (!object.block)
+        return;
+    std::unique_ptr<MemoryBlock> block(object.block);
+    object.block = nullptr;
+    block->free();
+}
+
+void installBufferClass(lua_State* L) { engine::registerClass(L, kBufferClass, kMethods); }
+
+}  // namespace api

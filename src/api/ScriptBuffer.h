@@ -1,0 +1,40 @@
+#pragma once
+
+#include "MemoryBlock.h"
+
+#include "engine/Host.h"
+#include "engine/Lua.h"
+
+#include <memory>
+
+// The script class `Buffer` and its constructors in `app`.
+namespace api {
+
+inline constexpr const char* kBufferClass = "Buffer";
+
+// The content of a Buffer userdata: the block it owns, null once released.
+struct BufferObject {
+    MemoryBlock* block;
+};
+
+// [-0, +1] A new Buffer owning `block`. The userdata is made and given its class before it takes
+// the block, so a failure on the way destroys the block and leaks nothing.
+void pushBuffer(lua_State* L, std::unique_ptr<MemoryBlock> block);
+// [-0, +1] A new, still empty Buffer object; the caller then stores a block in it.
+BufferObject* newBufferObject(lua_State* L);
+
+// The Buffer at `narg`, or null when the value is not one (no error raised).
+BufferObject* testBuffer(lua_State* L, int narg);
+// The open block of the Buffer at `narg`; raises the class errors otherwise.
+MemoryBlock& checkBuffer(lua_State* L, int narg);
+
+// Frees the memory and destroys the block of a Buffer; nothing for a closed one.
+void releaseBuffer(BufferObject& object) noexcept;
+
+// Registers the metatable "Buffer" with its methods.
+void installBufferClass(lua_State* L);
+
+// The Buffer constructors of `app`, in member order.
+extern const engine::HostFunction kBufferFunctions[3];
+
+}  // namespace api

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "platform/MemoryHandle.h"
+
+#include <cstdint>
+#include <cstring>
+#include <span>
+
+// The form every decoder returns a picture in: a header block (the 40-byte bitmap information
+// header and its colour table or masks) and a bits block (rows padded to 4 bytes, bottom-up for
+// a positive height).
+namespace image {
+
+struct DibPair {
+    platform::memory::OwnedHandle header;
+    platform::memory::OwnedHandle bits;
+};
+
+struct PictureInfo {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    int bitCount = 0;
+};
+
+// Bounds for untrusted pictures: a decoder refuses a picture whose bits would need more bytes.
+struct DecodeLimits {
+    std::uint64_t maxBitsBytes = platform::memory::kMaxSize;
+};
+
+using Bytes = std::span<const std::uint8_t>;
+
+inline std::uint16_t readU16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
+inline std::uint32_t readU32(const std::uint8_t* p)
+{
+    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
+}
+inline std::int32_t readI32(const std::uint8_t* p) { return static_cast<std::int32_t>(readU32(p)); }
+inline void writeU16(std::uint8_t* p, std::uint16_t v)
+{
+    p[0] = static_cast<std::uint8_t>(v);
+    p[1] = static_cast<std::uint8_t>(v >> 8);
+}
+inline void writeU32(std::uint8_t* p, std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+// Bytes of the colour table (and masks) behind a 40-byte header, by bit count and compression.
+std::uint64_t colourTableBytes(int bitCount, std::uint32_t compression, std::uint32_t coloursUsed);
+
+}  // namespace image
