@@ -585,3 +585,25 @@ INSTANTIATE_TEST_SUITE_P(Flags, LevelEquivalenceTest,
 
 } // namespace
 } // namespace gfx
+
+namespace gfx {
+namespace {
+
+// Overlapping rectangles of one surface need no particular picture, but every kernel level must
+// stay inside the pixels (the sanitizer build checks).
+TEST(GeometryTest, OverlappingCopiesWithinOneSurfaceStayInBounds)
+{
+    for (std::uint32_t flags : {0x0u, 0x10010u, 0x800u, 0x820u, 0x4010u, 0x8800u, 0x200u}) {
+        auto s = numbered(40, 6);
+        const NxRect dr{3, 1, 40, 6};
+        const NxRect sr{0, 0, 37, 5};
+        NxBlitParams p = withFlags(flags);
+        p.constantAlpha = 200;
+        p.writeMask = 0x00FFFF00;
+        EXPECT_NE(blit(*s, &dr, s.get(), &sr, &p), 0) << std::hex << flags;
+        EXPECT_EQ(pixel(*s, 0, 0), 0xFF000000u);
+    }
+}
+
+} // namespace
+} // namespace gfx
