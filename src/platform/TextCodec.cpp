@@ -33,7 +33,9 @@ UConverter* cp932()
     return conv.get();
 }
 
-std::u16string toUtf16(std::string_view cp932Text)
+}  // namespace
+
+std::u16string cp932ToUtf16(std::string_view cp932Text)
 {
     if (cp932Text.empty())
         return {};
@@ -49,7 +51,7 @@ std::u16string toUtf16(std::string_view cp932Text)
     return out;
 }
 
-std::string fromUtf16(std::u16string_view text)
+std::string utf16ToCp932(std::u16string_view text)
 {
     if (text.empty())
         return {};
@@ -65,8 +67,6 @@ std::string fromUtf16(std::u16string_view text)
     return out;
 }
 
-}  // namespace
-
 std::string cp932ToUtf8(std::string_view cp932Text)
 {
     return cp932ToQString(cp932Text).toStdString();
@@ -79,13 +79,13 @@ std::string utf8ToCp932(std::string_view utf8)
 
 QString cp932ToQString(std::string_view cp932Text)
 {
-    const std::u16string u = toUtf16(cp932Text);
+    const std::u16string u = cp932ToUtf16(cp932Text);
     return QString(reinterpret_cast<const QChar*>(u.data()), static_cast<qsizetype>(u.size()));
 }
 
 std::string qstringToCp932(const QString& text)
 {
-    return fromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())));
+    return utf16ToCp932(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())));
 }
 
 }  // namespace platform

@@ -13,4 +13,8 @@ std::string utf8ToCp932(std::string_view utf8);
 QString cp932ToQString(std::string_view cp932);
 std::string qstringToCp932(const QString& text);
 
+// Code page 932 <-> UTF-16 code units. Zero bytes convert like any other character.
+std::u16string cp932ToUtf16(std::string_view cp932);
+std::string utf16ToCp932(std::u16string_view utf16);
+
 }  // namespace platform
