@@ -118,6 +118,28 @@ TEST_F(ApplicationTest, ErrorsInInitialiseAndReleaseAreReportedAndStartUpGoesOn)
     EXPECT_NE(boxes.find("release broke"), std::string::npos);
 }
 
+TEST_F(ApplicationTest, IdlePassesTakeScriptOutputSoItNeverPilesUp)
+{
+    writeStartScript("io.write('written at start') io.stderr:write(' and to error')");
+    auto application = makeApp();
+    ASSERT_TRUE(application->start());
+    QTest::qWait(20);  // the event loop blocks at least once: an idle pass
+    EXPECT_EQ(application->engine()->takeOutput(), "") << "the idle pass took the output";
+}
+
+TEST_F(ApplicationTest, ReadingStandardInputDoesNotWait)
+{
+    writeStartScript("line = io.read('*l') ; chunk = io.read(10)");
+    auto application = makeApp();
+    ASSERT_TRUE(application->start());
+    lua_State* L = application->engine()->state();
+    lua_getglobal(L, "line");
+    lua_getglobal(L, "chunk");
+    EXPECT_TRUE(lua_isnil(L, -1));
+    EXPECT_TRUE(lua_isnil(L, -2));
+    lua_pop(L, 2);
+}
+
 int mainWindowExists(lua_State* L)
 {
     lua_pushboolean(L, platform::mainWindow() && platform::mainWindow()->isWindow());
