@@ -3,6 +3,7 @@
 #include "Args.h"
 #include "Format.h"
 #include "Messages.h"
+#include "profile/Profile.h"
 
 #include "platform/Dialogs.h"
 
@@ -28,6 +29,7 @@ int protectedCall(lua_State* L, int nargs, int nresults, bool useTraceback)
     if (useTraceback) {
         lua_pushliteral(L, "_TRACEBACK");
         if (fetchGlobal(L) && lua_isfunction(L, -1)) {
+            profile::wrapMessageHandler(L);
             handler = lua_gettop(L) - nargs - 1;
             lua_insert(L, handler);
         } else {
@@ -60,6 +62,8 @@ void reportScriptError(lua_State* L, int status)
 {
     if (status == 0)
         return;
+    // Whatever path the error took, the box shows the runtime's messages in Japanese.
+    profile::translateErrorProtected(L, -1);
     std::string text;
     const bool hasText = lua_isstring(L, -1) != 0;
     if (hasText) {

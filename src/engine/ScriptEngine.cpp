@@ -3,6 +3,7 @@
 #include "Format.h"
 #include "Messages.h"
 #include "ScriptCall.h"
+#include "profile/Profile.h"
 
 #include "platform/Paths.h"
 
@@ -19,14 +20,6 @@ int panic(lua_State* L)
     const char* text = lua_tostring(L, -1);
     std::fprintf(stderr, "selvarin: unprotected script error: %s\n", text ? text : "?");
     return 0;
-}
-
-void replaceStream(lua_State* L, const char* name, FILE* stream)
-{
-    lua_getfield(L, -1, name);  // [+1] the library's file object
-    if (auto* slot = static_cast<FILE**>(lua_touserdata(L, -1)); slot && stream)
-        *slot = stream;
-    lua_pop(L, 1);
 }
 
 int buildTextTable(lua_State* L)
@@ -123,29 +116,9 @@ int ScriptEngine::openLibraries(lua_State* L)
     lua_pushlightuserdata(L, self);
     lua_rawset(L, LUA_REGISTRYINDEX);
 
-    struct Library {
-        const char* name;
-        lua_CFunction open;
-    };
-    // The order scripts of this system were written against; `os` travels with `io`.
-    static constexpr Library kLibraries[] = {
-        {"", luaopen_base},       {LUA_TABLIBNAME, luaopen_table}, {LUA_IOLIBNAME, luaopen_io},
-        {LUA_OSLIBNAME, luaopen_os}, {LUA_STRLIBNAME, luaopen_string}, {LUA_MATHLIBNAME, luaopen_math},
-        {LUA_DBLIBNAME, luaopen_debug}, {LUA_LOADLIBNAME, luaopen_package},
-    };
-    for (const Library& lib : kLibraries) {
-        lua_pushcfunction(L, lib.open);
-        lua_pushstring(L, lib.name);
-        lua_call(L, 1, 0);
-        lua_settop(L, 0);
-    }
-
-    // The I/O library's standard files read and write the engine's streams.
-    lua_getglobal(L, LUA_IOLIBNAME);
-    replaceStream(L, "stdin", self->m_stdin);
-    replaceStream(L, "stdout", self->m_stdout);
-    replaceStream(L, "stderr", self->m_stderr);
-    lua_settop(L, 0);
+    // The libraries as scripts of this system know them; the I/O library reads and writes
+    // the engine's streams.
+    profile::openLibraries(L, self->m_stdin, self->m_stdout, self->m_stderr);
 
     // The traceback function is the message handler of every host call.
     lua_getglobal(L, LUA_DBLIBNAME);
@@ -327,7 +300,7 @@ void ScriptEngine::appendOutput(std::string_view text)
 
 int loadChunk(lua_State* L, std::string_view bytes, const char* chunkName)
 {
-    return profileStatus(luaL_loadbuffer(L, bytes.data(), bytes.size(), chunkName));
+    return profileStatus(profile::loadBuffer(L, bytes, chunkName));
 }
 
 int loadFile(lua_State* L, std::string_view path)

@@ -72,7 +72,7 @@ TEST_F(EventCallTest, ErrorsAreReportedWithTracebackAndFlagsBecomeFalse)
     EXPECT_FALSE(second);
     EXPECT_NE(boxes.find("MessageBox[スクリプトエラー]: Lua 実行時エラー(1)："), std::string::npos) << boxes;
     EXPECT_NE(boxes.find("broken"), std::string::npos);
-    EXPECT_NE(boxes.find("traceback"), std::string::npos) << "the debug library's traceback is the handler";
+    EXPECT_NE(boxes.find("スタックトレース:"), std::string::npos) << "the debug library's traceback is the handler";
 }
 
 TEST_F(EventCallTest, MissingOrNonFunctionTracebackStillReports)
