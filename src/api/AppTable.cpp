@@ -1,6 +1,8 @@
 #include "AppTable.h"
 
 #include "ScriptBuffer.h"
+#include "ScriptCodecs.h"
+#include "ScriptSurface.h"
 
 #include "engine/Host.h"
 
@@ -12,6 +14,10 @@ namespace {
 // The groups of `app` members in registration order; each module adds its group here.
 constexpr std::span<const engine::HostFunction> kGroups[] = {
     {},
+    kBmpFunctions,
+    kJpegFunctions,
+    kBmpFileHeaderFunctions,
+    kSurfaceFunctions,
     kBufferFunctions,
 };
 

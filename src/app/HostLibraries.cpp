@@ -2,6 +2,7 @@
 
 #include "api/AppTable.h"
 #include "api/ScriptBuffer.h"
+#include "api/ScriptSurface.h"
 #include "engine/ScriptEngine.h"
 
 namespace app {
@@ -11,6 +12,7 @@ namespace {
 // then `app`, `print` and `gridview`. Modules that bring a class add its row at its place.
 constexpr engine::HostLibrary kHostLibraries[] = {
     {"Buffer", &api::installBufferClass},
+    {"Surface", &api::installSurfaceClass},
     {"app", &api::installApp},
     {"print", &engine::installPrint},
 };

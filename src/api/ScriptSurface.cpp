@@ -1,0 +1,274 @@
+#include "ScriptSurface.h"
+
+#include "ScriptBuffer.h"
+#include "ScriptNumbers.h"
+
+#include "engine/Args.h"
+#include "engine/Format.h"
+#include "engine/Messages.h"
+#include "engine/ScriptCall.h"
+#include "image/Dib.h"
+
+#include <climits>
+#include <cstdlib>
+
+namespace api {
+
+namespace msg = engine::msg;
+
+namespace {
+
+SurfaceReleaseHook& releaseHook()
+{
+    static SurfaceReleaseHook hook;
+    return hook;
+}
+
+// Registry table of the Buffer objects of live views, keyed by the view, with weak values: a
+// view has exactly one script object, and a collected object drops out by itself.
+constexpr const char* kViewObjects = "Selvarin.FrameBufferObjects";
+
+}  // namespace
+
+void setSurfaceReleaseHook(SurfaceReleaseHook hook) { releaseHook() = std::move(hook); }
+
+ScriptSurface::~ScriptSurface()
+{
+    detachView();
+    releasePixels();
+}
+
+MemoryBlock* ScriptSurface::frameBuffer()
+{
+    if (!m_surface)
+        return nullptr;
+    if (!m_view)
+        m_view = new FrameBufferBlock(*this);
+    return m_view;
+}
+
+std::uint8_t* ScriptSurface::lockBits() { return m_surface ? m_surface->pixels().bits() : nullptr; }
+
+std::uint32_t ScriptSurface::sizeInBytes() const
+{
+    if (!m_surface)
+        return 0;
+    return static_cast<std::uint32_t>(std::llabs(std::int64_t{m_surface->height()} * m_surface->pixels().pitch()));
+}
+
+std::int32_t ScriptSurface::width() const { return m_surface ? m_surface->width() : 0; }
+std::int32_t ScriptSurface::height() const { return m_surface ? m_surface->height() : 0; }
+std::int32_t ScriptSurface::pitch() const { return m_surface ? m_surface->pixels().pitch() : 0; }
+int ScriptSurface::bitCount() const { return m_surface ? m_surface->bitsPerPixel() : 0; }
+
+bool ScriptSurface::create(std::int32_t width, std::int32_t height, int bitCount)
+{
+    releasePixels();
+    m_surface = std::make_unique<gfx::NxSurface>(bitCount);
+    if (!m_surface->create(width, height)) {
+        m_surface.reset();
+        return false;
+    }
+    return true;
+}
+
+void ScriptSurface::releasePixels()
+{
+    if (!m_surface)
+        return;
+    if (const SurfaceReleaseHook& hook = releaseHook())
+        hook(*m_surface);
+    m_surface.reset();
+}
+
+void ScriptSurface::detachView()
+{
+    if (!m_view)
+        return;
+    m_view->m_surface = nullptr;
+    m_view = nullptr;
+}
+
+const gfx::NxPixelBuffer* ScriptSurface::pixelView() const { return m_surface ? &m_surface->pixels() : nullptr; }
+
+bool ScriptSurface::createFromDib(const gfx::NxBitmapInfoHeader* header, const void* bits, int bitCount)
+{
+    releasePixels();
+    m_surface = std::make_unique<gfx::NxSurface>(bitCount);
+    if (!m_surface->createFromDib(header, bits)) {
+        m_surface.reset();
+        return false;
+    }
+    return true;
+}
+
+FrameBufferBlock::~FrameBufferBlock() { free(); }
+
+void FrameBufferBlock::free()
+{
+    if (m_surface)
+        m_surface->detachView();
+}
+
+namespace {
+
+// Whether a DIB pair's blocks hold everything the converter will read: the header with its
+// colour table or masks, and every row. Offsets that would make the colour table unaligned
+// are refused with the rest.
+bool dibFits(const std::uint8_t* header, std::size_t headerBytes, std::size_t bitsBytes)
+{
+    if (!header || headerBytes < 40)
+        return false;
+    const std::uint32_t size = image::readU32(header);
+    if (size < 40 || size % 4 != 0 || size > headerBytes)
+        return false;
+    const std::int32_t width = image::readI32(header + 4);
+    const std::int32_t height = image::readI32(header + 8);
+    const int bitCount = image::readU16(header + 14);
+    const std::uint64_t table = image::colourTableBytes(bitCount, image::readU32(header + 16), image::readU32(header + 32));
+    if (size + table > headerBytes || width < 0 || height == INT32_MIN)
+        return false;
+    const std::uint64_t rows = height < 0 ? -std::int64_t{height} : height;
+    return rows * static_cast<std::uint64_t>(gfx::NxPixelBuffer::rowLength(bitCount, width)) <= bitsBytes;
+}
+
+SurfaceObject* newSurfaceObject(lua_State* L)
+{
+    auto* object = static_cast<SurfaceObject*>(lua_newuserdata(L, sizeof(SurfaceObject)));  // [+1]
+    object->surface = nullptr;
+    luaL_getmetatable(L, kSurfaceClass);
+    lua_setmetatable(L, -2);
+    return object;
+}
+
+ScriptSurface& checkSurface(lua_State* L, int narg)
+{
+    SurfaceObject* object = testSurface(L, narg);
+    if (!object)
+        engine::args::argError(L, narg, msg::text(msg::Id::InvalidSurfaceHandle));
+    if (!object->surface)
+        engine::args::raise(L, msg::text(msg::Id::SurfaceNotOpen));
+    return *object->surface;
+}
+
+int surfaceRelease(lua_State* L)
+{
+    SurfaceObject* object = testSurface(L, 1);
+    if (!object)
+        engine::args::argError(L, 1, msg::text(msg::Id::InvalidSurfaceHandle));
+    std::unique_ptr<ScriptSurface> surface(object->surface);
+    object->surface = nullptr;
+    return 0;
+}
+
+int surfaceWidth(lua_State* L) { return engine::pushNumber(L, checkSurface(L, 1).width()); }
+int surfaceHeight(lua_State* L) { return engine::pushNumber(L, checkSurface(L, 1).height()); }
+int surfacePitch(lua_State* L) { return engine::pushNumber(L, checkSurface(L, 1).pitch()); }
+int surfaceBpp(lua_State* L) { return engine::pushNumber(L, checkSurface(L, 1).bitCount()); }
+
+// [-0, +1] The registry table of view objects, made on first use.
+void pushViewObjects(lua_State* L)
+{
+    lua_getfield(L, LUA_REGISTRYINDEX, kViewObjects);
+    if (lua_istable(L, -1))
+        return;
+    lua_pop(L, 1);
+    lua_newtable(L);
+    lua_createtable(L, 0, 1);
+    lua_pushliteral(L, "v");
+    lua_setfield(L, -2, "__mode");
+    lua_setmetatable(L, -2);
+    lua_pushvalue(L, -1);
+    lua_setfield(L, LUA_REGISTRYINDEX, kViewObjects);
+}
+
+int surfaceBuffer(lua_State* L)
+{
+    ScriptSurface& surface = checkSurface(L, 1);
+    if (!surface.isValid())
+        return 0;
+    pushViewObjects(L);  // [+1]
+    if (FrameBufferBlock* view = surface.cachedView()) {
+        lua_pushlightuserdata(L, view);
+        lua_rawget(L, -2);  // [+1]
+        BufferObject* object = testBuffer(L, -1);
+        if (object && object->block == view)
+            return 1;
+        lua_pop(L, 1);
+        // The view's object is unreachable and waits for its finaliser; let it die alone.
+        surface.detachView();
+    }
+    BufferObject* object = newBufferObject(L);  // [+1]
+    MemoryBlock* view = surface.frameBuffer();
+    object->block = view;
+    lua_pushlightuserdata(L, view);
+    lua_pushvalue(L, -2);
+    lua_rawset(L, -4);
+    return 1;
+}
+
+int surfaceToString(lua_State* L)
+{
+    SurfaceObject* object = testSurface(L, 1);
+    if (!object)
+        engine::args::argError(L, 1, msg::text(msg::Id::InvalidSurfaceHandle));
+    const std::string text = object->surface ? engine::format("%s (%p)", {"Surface", static_cast<const void*>(object)})
+                                             : std::string("Surface (closed)");
+    lua_pushlstring(L, text.data(), text.size());
+    return 1;
+}
+
+constexpr engine::HostFunction kMethods[] = {
+    SELVARIN_HOST("release", surfaceRelease),
+    SELVARIN_HOST("width", surfaceWidth),
+    SELVARIN_HOST("height", surfaceHeight),
+    SELVARIN_HOST("pitch", surfacePitch),
+    SELVARIN_HOST("bpp", surfaceBpp),
+    SELVARIN_HOST("buffer", surfaceBuffer),
+    SELVARIN_HOST("__gc", surfaceRelease),
+    SELVARIN_HOST("__tostring", surfaceToString),
+};
+
+int createSurface(lua_State* L)
+{
+    if (lua_isnumber(L, 1) && lua_isnumber(L, 2)) {
+        const auto width = toInt32(lua_tonumber(L, 1));
+        const auto height = toInt32(lua_tonumber(L, 2));
+        if (!width || !height)
+            return 0;
+        SurfaceObject* object = newSurfaceObject(L);
+        auto surface = std::make_unique<ScriptSurface>();
+        if (!surface->create(*width, *height, 32))
+            return 0;
+        object->surface = surface.release();
+        return 1;
+    }
+    MemoryBlock& header = checkBuffer(L, 1);
+    MemoryBlock& bits = checkBuffer(L, 2);
+    SurfaceObject* object = newSurfaceObject(L);
+    auto surface = std::make_unique<ScriptSurface>();
+    const BlockLock headerLock(header);
+    const BlockLock bitsLock(bits);
+    if (!dibFits(headerLock.data(), headerLock.data() ? header.size() : 0, bitsLock.data() ? bits.size() : 0))
+        return 0;
+    if (!surface->createFromDib(reinterpret_cast<const gfx::NxBitmapInfoHeader*>(headerLock.data()),
+                                bitsLock.data(), 32))
+        return 0;
+    object->surface = surface.release();
+    return 1;
+}
+
+}  // namespace
+
+const engine::HostFunction kSurfaceFunctions[1] = {
+    SELVARIN_HOST("createSurface", createSurface),
+};
+
+SurfaceObject* testSurface(lua_State* L, int narg)
+{
+    return static_cast<SurfaceObject*>(engine::args::testClass(L, narg, kSurfaceClass));
+}
+
+void installSurfaceClass(lua_State* L) { engine::registerClass(L, kSurfaceClass, kMethods); }
+
+}  // namespace api
