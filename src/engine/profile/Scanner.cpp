@@ -141,11 +141,14 @@ private:
     {
         const std::size_t start = m_pos;
         const std::size_t n = m_src.size();
+        // A number that starts with its decimal point and has a second one cannot be read.
+        bool malformed = false;
         if (at(m_pos) == '.')
             ++m_pos;
         while (m_pos < n && isDigit(at(m_pos)))
             ++m_pos;
         if (at(m_pos) == '.') {
+            malformed = at(start) == '.';
             ++m_pos;
             if (at(m_pos) == '.') {
                 ++m_pos;
@@ -162,8 +165,10 @@ private:
             while (m_pos < n && isDigit(at(m_pos)))
                 ++m_pos;
             if (m_pos == digits)
-                fail(msg::Id::LexMalformedNumber, std::string(m_src.substr(start, m_pos - start)));
+                malformed = true;
         }
+        if (malformed)
+            fail(msg::Id::LexMalformedNumber, std::string(m_src.substr(start, m_pos - start)));
         // The runtime reads letters, digits and dots that follow as part of the number.
         const unsigned char next = at(m_pos);
         if (!atEnd(m_pos) && (isNameChar(next) || next == '.'))
