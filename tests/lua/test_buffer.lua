@@ -94,7 +94,7 @@ end
 -- Files
 do
   local data = {}
-  for i = 0, 99 do data[#data + 1] = string.char(i) end
+  for i = 0, 99 do table.insert(data, string.char(i)) end
   data = table.concat(data)
   writeFile(tmp, data)
   local whole = app.createFileBuffer(tmp)
