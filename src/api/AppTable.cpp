@@ -1,5 +1,8 @@
 #include "AppTable.h"
 
+#include "AppFiles.h"
+#include "AppText.h"
+#include "SeparateExecution.h"
 #include "ScriptBuffer.h"
 #include "ScriptCodecs.h"
 #include "ScriptSurface.h"
@@ -12,8 +15,24 @@ namespace api {
 namespace {
 
 // The groups of `app` members in registration order; each module adds its group here.
+// The whole order, groups inserted where their members stand:
+//   getApplicationPath, getApplicationName, getApplicationVersion, getCurrentDirectory,
+//   setCurrentDirectory, getSpecialFolder, getTicks, compareString, getDesktopSize,
+//   separateDoFile, drawScreen, SJIS2Unicode, Unicode2SJIS, safeLiteral, enumClipboard,
+//   getClipboardData, setClipboardData, getWindowRect, setWindowRect, getMainWindowMode,
+//   setMainWindowMode, getAdustMode, setAdustMode, getViewScaling, setViewScaling,
+//   getUseLinearFilter, setUseLinearFilter, getWheelRate, setWheelRate, getFrameTitle,
+//   setFrameTitle, setStatusText, setImage, getImage, setBgImage, getBgImage, setBgColor,
+//   getBgColor, messageBox, showFolderOpenDialog, showFileOpenDialog, showFileSaveDialog,
+//   showOptionalDialog, findFile, joinPath, splitPath, splitExtension, getFileInfo,
+//   isSupportedBmp, getPictureInfoBmp, loadBmp, isSupportedJpeg, getPictureInfoJpeg, loadJpeg,
+//   createBmpFileHeader, createSurface, loadSusiePlugin, createProgressWindow, createBuffer,
+//   createFileBuffer, createStringBuffer.
 constexpr std::span<const engine::HostFunction> kGroups[] = {
-    {},
+    kApplicationFunctions,
+    kSeparateExecutionFunctions,
+    kTextFunctions,
+    kFileFunctions,
     kBmpFunctions,
     kJpegFunctions,
     kBmpFileHeaderFunctions,

@@ -1,0 +1,2 @@
+-- Returns nothing.
+local unused = 1

@@ -1,0 +1,2 @@
+-- A syntax error.
+return 1 +
