@@ -84,6 +84,16 @@ TEST_F(DirectoryTest, SeparatorsAndDoubleByteNames)
     EXPECT_EQ(platform::findFiles(script() + "\x95*"), (V{}) ) << "a lone lead byte is not half of 表";
 }
 
+TEST_F(DirectoryTest, NamesCodePage932CannotHoldComeWithQuestionMarks)
+{
+    file("caf\u00e9.txt");
+    using V = std::vector<std::string>;
+    EXPECT_EQ(platform::findFiles(script() + "*.txt"), (V{"caf?.txt"}));
+    // The mark is a wildcard again, so the listed name still leads to the file.
+    EXPECT_TRUE(platform::fileInfo(script() + "caf?.txt").ok());
+    EXPECT_TRUE(platform::findFiles(script() + "\x95").empty()) << "a lone lead byte names nothing";
+}
+
 TEST_F(DirectoryTest, UnreadableFoldersAndBrokenLinksFailSilently)
 {
     folder("locked");

@@ -25,6 +25,8 @@ TEST(Paths, PiecesFollowTheSeparatorRules)
     EXPECT_EQ(platform::pathPieces("a\\"), (V{"a"}));
     EXPECT_EQ(platform::pathPieces("\\a"), (V{"", "a"}));
     EXPECT_EQ(platform::pathPieces(kHyo + "\\" + kSo), (V{kHyo, kSo}));
+    EXPECT_EQ(platform::pathPieces("a\\\x95"), (V{"a", "\x95"})) << "a lead byte at the end stands alone";
+    EXPECT_EQ(platform::pathPieces("\x5c\x95"), (V{"", "\x95"}));
 }
 
 TEST(Paths, JoinPathPutsOneBackslashBetweenTheParts)
