@@ -1,0 +1,200 @@
+// Decoding into a DIB pair and converting it to a surface, against the bare work underneath:
+// libjpeg's own decode of the same bytes (same output order, same DCT) and a memcpy of the
+// BMP's pixel bytes.
+#include "api/ScriptSurface.h"
+#include "image/BmpCodec.h"
+#include "image/JpegCodec.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include <jpeglib.h>
+
+namespace {
+
+constexpr int kWidth = 4000;
+constexpr int kHeight = 3000;
+
+namespace memory = platform::memory;
+
+// A photograph-like colour picture: smooth gradients with some texture.
+std::vector<std::uint8_t> picture()
+{
+    std::vector<std::uint8_t> rgb(static_cast<std::size_t>(kWidth) * kHeight * 3);
+    std::uint32_t noise = 12345;
+    for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+            noise = noise * 1103515245u + 12345u;
+            std::uint8_t* p = &rgb[(static_cast<std::size_t>(y) * kWidth + x) * 3];
+            const int n = static_cast<int>((noise >> 16) & 15);
+            p[0] = static_cast<std::uint8_t>((x * 255 / kWidth + n) & 0xFF);
+            p[1] = static_cast<std::uint8_t>((y * 255 / kHeight + n) & 0xFF);
+            p[2] = static_cast<std::uint8_t>(((x + y) / 32 * 7 + n) & 0xFF);
+        }
+    }
+    return rgb;
+}
+
+const std::vector<std::uint8_t>& jpegBytes()
+{
+    static const std::vector<std::uint8_t> data = [] {
+        const std::vector<std::uint8_t> rgb = picture();
+        jpeg_compress_struct cinfo;
+        jpeg_error_mgr err;
+        cinfo.err = jpeg_std_error(&err);
+        jpeg_create_compress(&cinfo);
+        unsigned char* out = nullptr;
+        unsigned long size = 0;
+        jpeg_mem_dest(&cinfo, &out, &size);
+        cinfo.image_width = kWidth;
+        cinfo.image_height = kHeight;
+        cinfo.input_components = 3;
+        cinfo.in_color_space = JCS_RGB;
+        jpeg_set_defaults(&cinfo);
+        jpeg_set_quality(&cinfo, 90, TRUE);
+        jpeg_start_compress(&cinfo, TRUE);
+        while (cinfo.next_scanline < cinfo.image_height) {
+            JSAMPROW row = const_cast<JSAMPLE*>(&rgb[static_cast<std::size_t>(cinfo.next_scanline) * kWidth * 3]);
+            jpeg_write_scanlines(&cinfo, &row, 1);
+        }
+        jpeg_finish_compress(&cinfo);
+        std::vector<std::uint8_t> bytes(out, out + size);
+        jpeg_destroy_compress(&cinfo);
+        std::free(out);
+        return bytes;
+    }();
+    return data;
+}
+
+constexpr std::size_t kBmpStride = kWidth * 3;  // already a multiple of 4
+constexpr std::size_t kBmpPixelBytes = kBmpStride * kHeight;
+
+const std::vector<std::uint8_t>& bmpBytes()
+{
+    static const std::vector<std::uint8_t> data = [] {
+        std::vector<std::uint8_t> bytes(14 + 40);
+        auto put32 = [&](std::size_t at, std::uint32_t v) { std::memcpy(&bytes[at], &v, 4); };
+        bytes[0] = 'B';
+        bytes[1] = 'M';
+        put32(2, static_cast<std::uint32_t>(54 + kBmpPixelBytes));
+        put32(10, 54);
+        put32(14, 40);
+        put32(18, kWidth);
+        put32(22, kHeight);
+        bytes[26] = 1;
+        bytes[28] = 24;
+        put32(34, static_cast<std::uint32_t>(kBmpPixelBytes));
+        const std::vector<std::uint8_t> rgb = picture();
+        bytes.insert(bytes.end(), rgb.begin(), rgb.end());
+        return bytes;
+    }();
+    return data;
+}
+
+void toSurface(image::DibPair& pair, benchmark::State& state)
+{
+    api::ScriptSurface surface;
+    const memory::Lock header(pair.header.get());
+    const memory::Lock bits(pair.bits.get());
+    if (!surface.createFromDib(reinterpret_cast<const gfx::NxBitmapInfoHeader*>(header.data()), bits.data(), 32))
+        state.SkipWithError("createFromDib failed");
+    benchmark::DoNotOptimize(surface.lockBits());
+}
+
+void BM_LoadJpegCreateSurface(benchmark::State& state)
+{
+    const auto& data = jpegBytes();
+    for (auto _ : state) {
+        auto pair = image::loadJpeg(image::Bytes(data.data(), data.size()));
+        if (!pair) {
+            state.SkipWithError("loadJpeg failed");
+            break;
+        }
+        toSurface(*pair, state);
+    }
+}
+
+void BM_LoadJpegOnly(benchmark::State& state)
+{
+    const auto& data = jpegBytes();
+    for (auto _ : state) {
+        auto pair = image::loadJpeg(image::Bytes(data.data(), data.size()));
+        benchmark::DoNotOptimize(pair->bits.get());
+    }
+}
+
+// The conversion alone: the DIB pair decoded once, turned into a 32-bit surface each time.
+void BM_CreateSurfaceFromJpegPair(benchmark::State& state)
+{
+    const auto& data = jpegBytes();
+    auto pair = image::loadJpeg(image::Bytes(data.data(), data.size()));
+    for (auto _ : state)
+        toSurface(*pair, state);
+}
+
+void BM_BareLibjpegDecode(benchmark::State& state)
+{
+    const auto& data = jpegBytes();
+    for (auto _ : state) {
+        jpeg_decompress_struct cinfo;
+        jpeg_error_mgr err;
+        cinfo.err = jpeg_std_error(&err);
+        jpeg_create_decompress(&cinfo);
+        jpeg_mem_src(&cinfo, data.data(), data.size());
+        jpeg_read_header(&cinfo, TRUE);
+        cinfo.dct_method = JDCT_FLOAT;
+        cinfo.out_color_space = JCS_EXT_BGR;
+        jpeg_start_decompress(&cinfo);
+        const std::size_t stride = cinfo.output_width * 3u;
+        std::unique_ptr<std::uint8_t[]> out(new std::uint8_t[stride * cinfo.output_height]);
+        while (cinfo.output_scanline < cinfo.output_height) {
+            JSAMPROW rows[16];
+            const JDIMENSION n = std::min<JDIMENSION>(16, cinfo.output_height - cinfo.output_scanline);
+            for (JDIMENSION k = 0; k < n; ++k)
+                rows[k] = out.get() + stride * (cinfo.output_scanline + k);
+            jpeg_read_scanlines(&cinfo, rows, n);
+        }
+        jpeg_finish_decompress(&cinfo);
+        jpeg_destroy_decompress(&cinfo);
+        benchmark::DoNotOptimize(out.get());
+    }
+}
+
+void BM_LoadBmpCreateSurface(benchmark::State& state)
+{
+    const auto& data = bmpBytes();
+    for (auto _ : state) {
+        auto pair = image::loadBmp(image::Bytes(data.data(), data.size()));
+        if (!pair) {
+            state.SkipWithError("loadBmp failed");
+            break;
+        }
+        toSurface(*pair, state);
+    }
+}
+
+void BM_MemcpyBmpPixels(benchmark::State& state)
+{
+    const auto& data = bmpBytes();
+    std::unique_ptr<std::uint8_t[]> out(new std::uint8_t[kBmpPixelBytes]);
+    std::memset(out.get(), 0, kBmpPixelBytes);
+    for (auto _ : state) {
+        std::memcpy(out.get(), data.data() + 54, kBmpPixelBytes);
+        benchmark::DoNotOptimize(out.get());
+        benchmark::ClobberMemory();
+    }
+}
+
+}  // namespace
+
+BENCHMARK(BM_LoadJpegCreateSurface)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadJpegOnly)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CreateSurfaceFromJpegPair)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BareLibjpegDecode)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadBmpCreateSurface)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MemcpyBmpPixels)->Unit(benchmark::kMillisecond);
