@@ -44,7 +44,12 @@ int protectedCall(lua_State* L, int nargs, int nresults, bool useTraceback)
 
 int protectedCallAt(lua_State* L, int nargs, int nresults, int handler)
 {
-    return profileStatus(lua_pcall(L, nargs, nresults, handler));
+    const int status = lua_pcall(L, nargs, nresults, handler);
+    if (status != 0) {
+        profile::recoverMemory(L, status);
+        profile::translateErrorProtected(L, -1);
+    }
+    return profileStatus(status);
 }
 
 std::string scriptErrorText(int status, const std::string* errorText)

@@ -7,7 +7,9 @@
 
 #include "platform/Paths.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 namespace engine {
 namespace {
@@ -73,7 +75,24 @@ ScriptEngine* ScriptEngine::from(lua_State* L)
 bool ScriptEngine::createState()
 {
     close();
-    m_state = luaL_newstate();
+    m_memoryUsed = 0;
+    // A runaway script (a string doubled in a loop) meets the out-of-memory error long before
+    // the machine runs out.
+    auto allocate = [](void* ud, void* block, std::size_t oldSize, std::size_t newSize) noexcept -> void* {
+        auto* self = static_cast<ScriptEngine*>(ud);
+        if (newSize == 0) {
+            std::free(block);
+            self->m_memoryUsed -= oldSize;
+            return nullptr;
+        }
+        if (newSize > oldSize && newSize - oldSize > self->m_memoryLimit - std::min(self->m_memoryUsed, self->m_memoryLimit))
+            return nullptr;
+        void* grown = std::realloc(block, newSize);
+        if (grown)
+            self->m_memoryUsed = self->m_memoryUsed - oldSize + newSize;
+        return grown;
+    };
+    m_state = lua_newstate(allocate, this);
     if (!m_state)
         return false;
     lua_atpanic(m_state, panic);
@@ -230,6 +249,7 @@ bool ScriptEngine::callEvent(std::string_view name, int nresults, Push&& push, R
     else
         lua_pushliteral(L, "_TRACEBACK");
     if (fetchGlobal(L) && lua_isfunction(L, -1)) {
+        profile::wrapMessageHandler(L);
         lua_insert(L, -2);
         handler = top + 1;
     } else {

@@ -42,6 +42,11 @@ public:
     lua_State* state() const noexcept { return m_state; }
     bool isOpen() const noexcept { return m_state != nullptr; }
 
+    // The most memory the interpreter's heap may hold; past it, allocations fail with the
+    // out-of-memory error and the program goes on. Takes effect for states opened later.
+    void setMemoryLimit(std::size_t bytes) noexcept { m_memoryLimit = bytes; }
+    static constexpr std::size_t kDefaultMemoryLimit = std::size_t{1} << 30;
+
     // Runs a script file; false when it is missing (silently), or failed to load or run (reported).
     bool runFile(std::string_view path);
 
@@ -96,6 +101,8 @@ private:
     bool m_ownsStreams = false;
     FILE* m_stderr = nullptr;
     bool m_errorLatch = false;
+    std::size_t m_memoryLimit = kDefaultMemoryLimit;
+    std::size_t m_memoryUsed = 0;
     ConsoleProvider m_consoleProvider;
     // Registry references of interned event names; dropped with the state.
     std::vector<std::pair<std::string, int>> m_names;

@@ -58,6 +58,14 @@ void markScriptError(lua_State* L, int index)
 
 }  // namespace
 
+void recoverMemory(lua_State* L, int status)
+{
+    // The runtime does not collect when an allocation fails: what the failed call left
+    // behind is garbage now, and the program goes on only if it is reclaimed.
+    if (status == LUA_ERRMEM)
+        lua_gc(L, LUA_GCCOLLECT, 0);
+}
+
 void translateError(lua_State* L, int index)
 {
     if (lua_type(L, index) != LUA_TSTRING)
@@ -179,6 +187,7 @@ int basePcall(lua_State* L)
 {
     args::checkAny(L, 1);
     const int status = lua_pcall(L, lua_gettop(L) - 1, LUA_MULTRET, 0);
+    recoverMemory(L, status);
     if (status != 0)
         translateError(L, -1);
     lua_pushboolean(L, status == 0);
@@ -215,6 +224,7 @@ int baseXpcall(lua_State* L)
     }
     lua_insert(L, 1);  // [handler, f]
     const int status = lua_pcall(L, 0, LUA_MULTRET, 1);
+    recoverMemory(L, status);
     if (status != 0)
         translateError(L, -1);
     lua_pushboolean(L, status == 0);
@@ -222,36 +232,74 @@ int baseXpcall(lua_State* L)
     return lua_gettop(L);
 }
 
-int coResume(lua_State* L)
+// The runtime's auxiliary resume, with messages translated: the number of results moved
+// from `co`, or -1 with the error value on top.
+int resumeCoroutine(lua_State* L, lua_State* co, int narg)
 {
-    const int n = lua_gettop(L);
-    lua_pushvalue(L, lua_upvalueindex(1));
-    lua_insert(L, 1);
-    lua_call(L, n, LUA_MULTRET);
-    if (!lua_toboolean(L, 1) && lua_gettop(L) >= 2)
-        translateError(L, 2);
-    return lua_gettop(L);
+    bool suspended = false;
+    bool dead = false;
+    if (co != L) {
+        if (lua_status(co) == LUA_YIELD) {
+            suspended = true;
+        } else if (lua_status(co) == 0) {
+            lua_Debug ar;
+            if (lua_getstack(co, 0, &ar) == 0) {
+                suspended = lua_gettop(co) != 0;
+                dead = !suspended;
+            }
+        } else {
+            dead = true;
+        }
+    }
+    if (!lua_checkstack(co, narg))
+        args::raise(L, msg::text(msg::Id::ResumeTooManyArgs));
+    if (!suspended) {
+        lua_pushstring(L, msg::text(dead ? msg::Id::ResumeDead : msg::Id::ResumeNotSuspended).c_str());
+        return -1;
+    }
+    lua_xmove(L, co, narg);
+    lua_setlevel(L, co);
+    const int status = lua_resume(co, narg);
+    if (status == 0 || status == LUA_YIELD) {
+        const int nres = lua_gettop(co);
+        if (!lua_checkstack(L, nres + 1))
+            args::raise(L, msg::text(msg::Id::ResumeTooManyResults));
+        lua_xmove(co, L, nres);
+        return nres;
+    }
+    lua_xmove(co, L, 1);
+    recoverMemory(L, status);
+    translateError(L, -1);
+    return -1;
 }
 
-// Upvalues: the coroutine and the runtime's resume.
+int coResume(lua_State* L)
+{
+    lua_State* co = lua_tothread(L, 1);
+    if (!co)
+        args::argError(L, 1, msg::text(msg::Id::CoroutineExpected));
+    const int r = resumeCoroutine(L, co, lua_gettop(L) - 1);
+    if (r < 0) {
+        lua_pushboolean(L, 0);
+        lua_insert(L, -2);
+        return 2;
+    }
+    lua_pushboolean(L, 1);
+    lua_insert(L, -(r + 1));
+    return r + 1;
+}
+
+// Upvalue: the coroutine.
 int coWrapped(lua_State* L)
 {
-    const int n = lua_gettop(L);
-    lua_pushvalue(L, lua_upvalueindex(2));
-    lua_pushvalue(L, lua_upvalueindex(1));
-    lua_insert(L, 1);
-    lua_insert(L, 1);  // [resume, co, args...]
-    lua_call(L, n + 1, LUA_MULTRET);
-    if (lua_toboolean(L, 1)) {
-        lua_remove(L, 1);
-        return lua_gettop(L);
-    }
-    lua_settop(L, 2);
-    translateError(L, 2);
+    lua_State* co = lua_tothread(L, lua_upvalueindex(1));
+    const int r = resumeCoroutine(L, co, lua_gettop(L));
+    if (r >= 0)
+        return r;
     getKey(L, &kScriptErrorKey);
-    const bool own = lua_rawequal(L, -1, 2) != 0;
+    const bool own = lua_rawequal(L, -1, -2) != 0;
     lua_pop(L, 1);
-    if (lua_isstring(L, 2)) {
+    if (lua_isstring(L, -1)) {
         luaL_where(L, 1);
         lua_insert(L, -2);
         lua_concat(L, 2);
@@ -268,8 +316,7 @@ int coWrap(lua_State* L)
     lua_State* co = lua_newthread(L);
     lua_pushvalue(L, 1);
     lua_xmove(L, co, 1);
-    lua_pushvalue(L, lua_upvalueindex(1));
-    lua_pushcclosure(L, hostFunction<coWrapped>, 2);
+    lua_pushcclosure(L, hostFunction<coWrapped>, 1);
     return 1;
 }
 
@@ -455,10 +502,25 @@ int baseGcinfo(lua_State* L)
 int baseCollectgarbage(lua_State* L)
 {
     if (lua_type(L, 1) == LUA_TSTRING) {
-        lua_pushvalue(L, lua_upvalueindex(1));
-        lua_insert(L, 1);
-        lua_call(L, lua_gettop(L) - 1, LUA_MULTRET);
-        return lua_gettop(L);
+        static constexpr std::pair<std::string_view, int> kOptions[] = {
+            {"stop", LUA_GCSTOP}, {"restart", LUA_GCRESTART},   {"collect", LUA_GCCOLLECT},
+            {"count", LUA_GCCOUNT}, {"step", LUA_GCSTEP},       {"setpause", LUA_GCSETPAUSE},
+            {"setstepmul", LUA_GCSETSTEPMUL},
+        };
+        const std::string_view name = args::checkString(L, 1);
+        for (const auto& [option, what] : kOptions) {
+            if (option != name)
+                continue;
+            const int result = lua_gc(L, what, static_cast<int>(args::optInteger(L, 2, 0)));
+            if (what == LUA_GCCOUNT)
+                lua_pushnumber(L, result + lua_gc(L, LUA_GCCOUNTB, 0) / 1024.0);
+            else if (what == LUA_GCSTEP)
+                lua_pushboolean(L, result);
+            else
+                lua_pushnumber(L, result);
+            return 1;
+        }
+        args::argError(L, 1, msg::text(msg::Id::InvalidOption));
     }
     const long long limit = args::optInteger(L, 1, 0);
     if (limit <= lua_gc(L, LUA_GCCOUNT, 0))
@@ -753,13 +815,6 @@ void setFunction(lua_State* L, int table, const char* name, lua_CFunction f, int
     lua_setfield(L, table, name);
 }
 
-// [-0, +0] Replaces t[name] (t at `table`) with `f`, which gets the old value as upvalue 1.
-void wrapField(lua_State* L, int table, const char* name, lua_CFunction f)
-{
-    lua_getfield(L, table, name);
-    setFunction(L, table, name, f, 1);
-}
-
 int openBaseProfile(lua_State* L)
 {
     lua_pushvalue(L, LUA_GLOBALSINDEX);
@@ -777,7 +832,7 @@ int openBaseProfile(lua_State* L)
     setFunction(L, g, "require", hostFunction<baseRequire>);
     setFunction(L, g, "gcinfo", hostFunction<baseGcinfo>);
     setFunction(L, g, "unpack", hostFunction<baseUnpack>);
-    wrapField(L, g, "collectgarbage", hostFunction<baseCollectgarbage>);
+    setFunction(L, g, "collectgarbage", hostFunction<baseCollectgarbage>);
     lua_newtable(L);
     lua_setfield(L, g, "_LOADED");
 
@@ -787,11 +842,8 @@ int openBaseProfile(lua_State* L)
     lua_pop(L, 1);
 
     lua_getfield(L, g, LUA_COLIBNAME);
-    const int co = lua_gettop(L);
-    lua_getfield(L, co, "resume");
-    lua_pushvalue(L, -1);
-    setFunction(L, co, "resume", hostFunction<coResume>, 1);
-    setFunction(L, co, "wrap", hostFunction<coWrap>, 1);  // the runtime's resume
+    setFunction(L, lua_gettop(L), "resume", hostFunction<coResume>);
+    setFunction(L, lua_gettop(L), "wrap", hostFunction<coWrap>);
     lua_settop(L, g);
 
     lua_getfield(L, g, LUA_TABLIBNAME);

@@ -28,6 +28,10 @@ void translateError(lua_State* L, int index);
 // The same from host code outside any call: the translation runs under protection.
 void translateErrorProtected(lua_State* L, int index);
 
+// After a call that ended with `status`: a memory error collects the garbage it left, so that
+// the program can go on.
+void recoverMemory(lua_State* L, int status);
+
 // [-1, +1] Makes the message handler on top receive translated messages. The profile's own
 // traceback translates by itself and stays as it is.
 void wrapMessageHandler(lua_State* L);

@@ -11,9 +11,6 @@ namespace engine::profile {
 
 namespace {
 
-// The runtime's size for chunk names in messages.
-constexpr std::size_t kIdSize = 60;
-
 constexpr bool isDigit(unsigned char c) noexcept { return c >= '0' && c <= '9'; }
 constexpr bool isAlpha(unsigned char c) noexcept { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }
 constexpr bool isNameChar(unsigned char c) noexcept { return isAlpha(c) || isDigit(c) || c == '_'; }
@@ -418,21 +415,21 @@ private:
 
 }  // namespace
 
-std::string chunkId(std::string_view chunkName)
+std::string chunkId(std::string_view chunkName, std::size_t size)
 {
     // Names are C strings to the runtime.
     if (const std::size_t zero = chunkName.find('\0'); zero != std::string_view::npos)
         chunkName = chunkName.substr(0, zero);
     if (!chunkName.empty() && chunkName.front() == '=')
-        return std::string(chunkName.substr(1, kIdSize - 1));
+        return std::string(chunkName.substr(1, size - 1));
     if (!chunkName.empty() && chunkName.front() == '@') {
         std::string_view name = chunkName.substr(1);
-        constexpr std::size_t room = kIdSize - sizeof(" '...' ");
+        const std::size_t room = size - sizeof(" '...' ");
         if (name.size() > room)
             return "..." + std::string(name.substr(name.size() - room));
         return std::string(name);
     }
-    constexpr std::size_t room = kIdSize - sizeof(" [string \"...\"] ");
+    const std::size_t room = size - sizeof(" [string \"...\"] ");
     std::size_t len = chunkName.find_first_of("\n\r");
     if (len == std::string_view::npos)
         len = chunkName.size();
@@ -453,7 +450,7 @@ bool translateSource(std::string_view source, std::string_view chunkName, std::s
         scanner.run();
         return true;
     } catch (const LexicalError& e) {
-        out = format(msg::text(msg::Id::SyntaxNear), {chunkId(chunkName), e.line, e.token, msg::text(e.message)});
+        out = format(msg::text(msg::Id::SyntaxNear), {chunkId(chunkName, kSyntaxIdSize), e.line, e.token, msg::text(e.message)});
         return false;
     }
 }

@@ -8,8 +8,10 @@
 namespace engine::profile {
 
 // The short chunk name of positions in messages ("file", "name", [string "..."]), as the
-// runtime writes it, so that scanner errors and run-time errors name a chunk the same way.
-std::string chunkId(std::string_view chunkName);
+// runtime writes it: `size` is 80 for the lexer's and parser's messages, 60 for run-time ones.
+inline constexpr std::size_t kSyntaxIdSize = 80;
+inline constexpr std::size_t kRuntimeIdSize = 60;
+std::string chunkId(std::string_view chunkName, std::size_t size = kRuntimeIdSize);
 
 // Reads `source` as the 5.0 lexer with Shift JIS strings does and writes into `out` an
 // equivalent source for the runtime: strings re-escaped, long strings turned into quoted

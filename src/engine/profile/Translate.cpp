@@ -356,7 +356,7 @@ std::optional<std::string> translateMessage(std::string_view text)
 
 std::string translateSyntaxError(std::string_view text, std::string_view chunkName)
 {
-    const std::string id = chunkId(chunkName);
+    const std::string id = chunkId(chunkName, kSyntaxIdSize);
     // "chunk:line: body" or "chunk:line: body near 'token'".
     if (text.size() > id.size() + 1 && text.starts_with(id) && text[id.size()] == ':') {
         std::string_view rest = text.substr(id.size() + 1);
