@@ -18,6 +18,18 @@ int blit(NxSurface& dst, const NxRect* dstRect, NxSurface* src, const NxRect* sr
 // Solid fill of rect (null: whole surface) with the colour word as given.
 int fillRect(NxSurface& dst, const NxRect* rect, std::uint32_t colour);
 
+// Reworks the pixels of srcRect of src (null: dstRect of dst itself) by a colour effect and
+// writes them over dstRect. 32 bpp destinations only; 0 when not drawn.
+int applyEffect(NxSurface& dst, const NxRect* dstRect, NxSurface* src, const NxRect* srcRect,
+                const NxEffectParams& params);
+
+// Fills dstRect (null: whole destination) with copies of srcRect of src (null: the whole
+// source), each drawn by blit with params; destination column dstRect.left + i shows source
+// column srcRect.left + ((offsetX + i) mod width), rows alike. Whole tiles outside the clip are
+// skipped arithmetically. 0 without a source or when a piece fails.
+int tile(NxSurface& dst, const NxRect* dstRect, NxSurface* src, const NxRect* srcRect, std::int32_t offsetX,
+         std::int32_t offsetY, const NxBlitParams* params);
+
 // The slot a non-zero flags word selects (mirror, flip and the accelerator bit aside).
 NxSlot selectSlot(std::uint32_t flags);
 

@@ -34,6 +34,27 @@ inline constexpr std::uint32_t kPlainFilter = 0x40000;
 inline constexpr std::uint32_t kAccelerated = 0x80000000u;
 } // namespace blitflag
 
+// Parameters of a colour effect (applyEffect): six words.
+struct NxEffectParams {
+    // Bits 0-1: effect (0 gray, 1 hue/lightness/saturation, 2 channel levels, 3 invert); bit 31:
+    // `opacity` is given (otherwise 255).
+    std::uint32_t control = 0;
+    std::uint32_t opacity = 0;
+    // Words 2 to 5. Levels: blue scale | green scale << 16; red scale; blue offset | green offset
+    // << 16 (signed 16-bit halves); red offset (signed low half); scales have 128 = 1.0.
+    // Hue/lightness/saturation: hue in degrees (negative counts +360); saturation offset;
+    // lightness offset; hue mode (0 adds the hue, non-zero replaces it).
+    std::int32_t arg[4] = {};
+};
+
+namespace effect {
+inline constexpr std::uint32_t kGray = 0;
+inline constexpr std::uint32_t kHls = 1;
+inline constexpr std::uint32_t kLevels = 2;
+inline constexpr std::uint32_t kInvert = 3;
+inline constexpr std::uint32_t kOpacityGiven = 0x80000000u;
+} // namespace effect
+
 // Blend operators, flags & kOperatorMask. 7 is not an operator.
 enum class NxBlendOp : std::uint32_t { Normal, Add, Subtract, Multiply, Screen, Lighten, Darken };
 

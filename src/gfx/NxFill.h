@@ -1,11 +1,14 @@
 #pragma once
 
-// Fills and colour effects: engine slot 10 (solid fill) and slots 15 to 18 (fill effects), with
-// the engine operation signature. Implemented by the fill and effects work; until then every
-// call fails (returns 0).
+// Fills and colour effects: engine slot 10 (solid fill) and slots 15 to 18 (the colour effects
+// gray, hue/lightness/saturation, levels, invert), with the engine operation signature. The
+// effects read their six words from the blit params: flags = control, writeMask = opacity,
+// colour, softness, maskOffsetX, maskOffsetY = words 2 to 5 (see NxEffectParams).
 
 #include "gfx/NxBlitParams.h"
 #include "gfx/NxTypes.h"
+
+#include <cstdint>
 
 namespace gfx {
 
@@ -16,7 +19,8 @@ class NxSurface;
 int solidFill(NxSurface& dst, const NxRect& dstRect, NxSurface& src, const NxRect& srcRect,
               const NxBlitParams& params);
 
-// Slots 15 to 18 of the 32 bpp engine (the 8 bpp engine fails them).
+// Slots 15 to 18 of the 32 bpp engine (the 8 bpp engine fails them). srcRect is in source
+// coordinates; the pair is clipped unscaled.
 int fillEffect0(NxSurface& dst, const NxRect& dstRect, NxSurface& src, const NxRect& srcRect,
                 const NxBlitParams& params);
 int fillEffect1(NxSurface& dst, const NxRect& dstRect, NxSurface& src, const NxRect& srcRect,
@@ -25,5 +29,17 @@ int fillEffect2(NxSurface& dst, const NxRect& dstRect, NxSurface& src, const NxR
                 const NxBlitParams& params);
 int fillEffect3(NxSurface& dst, const NxRect& dstRect, NxSurface& src, const NxRect& srcRect,
                 const NxBlitParams& params);
+
+NxBlitParams effectWords(const NxEffectParams& params);
+
+// Hue (0..359), lightness and saturation (0..255) of a colour, in exact integer arithmetic.
+struct NxHls {
+    std::int32_t hue = 0;
+    std::int32_t lightness = 0;
+    std::int32_t saturation = 0;
+};
+NxHls toHls(std::uint32_t red, std::uint32_t green, std::uint32_t blue);
+// The colour 0x00RRGGBB of (hue, lightness, saturation); alpha byte 0.
+std::uint32_t fromHls(const NxHls& hls);
 
 } // namespace gfx

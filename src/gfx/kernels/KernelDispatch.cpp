@@ -51,6 +51,22 @@ constexpr DispatchRow kTable[] = {
     {WriteMaskFill, Colour, 0, scalar::writeMaskFill, "scalar::writeMaskFill"},
 
     {RuleTransition, Argb32, 0, scalar::ruleTransition, "scalar::ruleTransition"},
+
+    {SolidFill, Colour, 0, scalar::solidFill32, "scalar::solidFill32"},
+    {SolidFill, Gray8To8, 0, scalar::solidFill8, "scalar::solidFill8"},
+
+    {ScaledCopy, Argb32, 0, scalar::scaledCopy32, "scalar::scaledCopy32"},
+    {ScaledCopy, Palette8, 0, scalar::scaledCopyPalette8, "scalar::scaledCopyPalette8"},
+    {ScaledCopy, Gray8To8, 0, scalar::scaledCopyGray8, "scalar::scaledCopyGray8"},
+    {ScaledBlend, Argb32, 0, scalar::scaledBlend32, "scalar::scaledBlend32"},
+    {ScaledBlend, Palette8, 0, scalar::scaledBlendPalette8, "scalar::scaledBlendPalette8"},
+    {ScaledBlendSourceAlpha, Argb32, 0, scalar::scaledBlendSourceAlpha, "scalar::scaledBlendSourceAlpha"},
+
+    {FilteredCopy, Argb32, 0, scalar::filteredCopy32, "scalar::filteredCopy32"},
+    {FilteredCopy, Palette8, 0, scalar::filteredCopyPalette8, "scalar::filteredCopyPalette8"},
+    {FilteredCopy, Gray8To8, 0, scalar::filteredCopyGray8, "scalar::filteredCopyGray8"},
+    {FilteredBlend, Argb32, 0, scalar::filteredBlend32, "scalar::filteredBlend32"},
+    {FilteredBlendSourceAlpha, Argb32, 0, scalar::filteredBlendSourceAlpha, "scalar::filteredBlendSourceAlpha"},
 };
 
 Level detectLevel()

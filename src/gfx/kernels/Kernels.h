@@ -31,6 +31,15 @@ struct KernelArgs {
     const std::uint8_t* rule = nullptr;
     std::ptrdiff_t rulePitch = 0;
     bool ruleTimesSourceAlpha = false;
+    // Scaled kernels: src is the source's row 0, column 0 and srcPitch its row pitch; per
+    // destination row and column the source row and column to sample and the filter weight
+    // (the top 8 bits of the position's fraction). The filter also reads row + 1 and column + 1.
+    const std::int32_t* rowIndex = nullptr;
+    const std::uint8_t* rowWeight = nullptr;
+    const std::int32_t* colIndex = nullptr;
+    const std::uint8_t* colWeight = nullptr;
+    bool colourFix = false;    // transparent-pixel colour fix before filtering
+    bool lowAlphaCut = false;  // filtered source-alpha weights through W3
     const NxTables* tables = nullptr;
 };
 
@@ -48,8 +57,15 @@ enum class Op : std::uint8_t {
     WriteMaskCopy,
     WriteMaskFill,
     RuleTransition,
+    SolidFill,          // args.colour as given (8 bpp destinations: its low byte)
+    ScaledCopy,         // nearest sampling through the row and column tables
+    ScaledBlend,
+    ScaledBlendSourceAlpha,
+    FilteredCopy,       // linear filter of the four neighbours
+    FilteredBlend,
+    FilteredBlendSourceAlpha,
 };
-inline constexpr int kOpCount = static_cast<int>(Op::RuleTransition) + 1;
+inline constexpr int kOpCount = static_cast<int>(Op::FilteredBlendSourceAlpha) + 1;
 
 enum class SourceKind : std::uint8_t {
     Argb32,       // 32 bpp source into 32 bpp
@@ -115,6 +131,19 @@ void writeMaskCopyByte8(const KernelArgs&);
 void writeMaskCopyGray8(const KernelArgs&);
 void writeMaskFill(const KernelArgs&);
 void ruleTransition(const KernelArgs&);
+void solidFill32(const KernelArgs&);
+void solidFill8(const KernelArgs&);
+void scaledCopy32(const KernelArgs&);
+void scaledCopyPalette8(const KernelArgs&);
+void scaledCopyGray8(const KernelArgs&);
+void scaledBlend32(const KernelArgs&);
+void scaledBlendPalette8(const KernelArgs&);
+void scaledBlendSourceAlpha(const KernelArgs&);
+void filteredCopy32(const KernelArgs&);
+void filteredCopyPalette8(const KernelArgs&);
+void filteredCopyGray8(const KernelArgs&);
+void filteredBlend32(const KernelArgs&);
+void filteredBlendSourceAlpha(const KernelArgs&);
 } // namespace scalar
 
 namespace sse2 {
@@ -124,6 +153,9 @@ void blendSourceAlpha(const KernelArgs&);
 void fillColour(const KernelArgs&);
 void composite32(const KernelArgs&);
 void compositeSourceAlpha(const KernelArgs&);
+void solidFill32(const KernelArgs&);
+void scaledBlendSourceAlpha(const KernelArgs&);
+void filteredBlendSourceAlpha(const KernelArgs&);
 } // namespace sse2
 
 namespace avx2 {
@@ -133,6 +165,9 @@ void blendSourceAlpha(const KernelArgs&);
 void fillColour(const KernelArgs&);
 void composite32(const KernelArgs&);
 void compositeSourceAlpha(const KernelArgs&);
+void solidFill32(const KernelArgs&);
+void scaledBlendSourceAlpha(const KernelArgs&);
+void filteredBlendSourceAlpha(const KernelArgs&);
 } // namespace avx2
 
 } // namespace gfx::kernels

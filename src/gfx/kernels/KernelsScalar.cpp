@@ -198,3 +198,140 @@ void ruleTransition(const KernelArgs& a)
 }
 
 } // namespace gfx::kernels::scalar
+
+namespace gfx::kernels::scalar {
+
+void solidFill32(const KernelArgs& a)
+{
+    // Word stores of the colour as given, alpha byte included.
+    std::uint8_t* row = a.dst;
+    for (int y = 0; y < a.height; ++y, row += a.dstPitch)
+        for (int x = 0; x < a.width; ++x)
+            store32(row + 4 * x, a.colour);
+}
+
+void solidFill8(const KernelArgs& a)
+{
+    std::uint8_t* row = a.dst;
+    for (int y = 0; y < a.height; ++y, row += a.dstPitch)
+        std::memset(row, static_cast<std::uint8_t>(a.colour), static_cast<std::size_t>(a.width));
+}
+
+namespace {
+
+// Nearest sampling: f(destination pixel address, source row, source column).
+template <int DstBytes, typename F>
+void forEachNearest(const KernelArgs& a, F f)
+{
+    forEachScaledRow(a, [&](std::uint8_t* d, const std::uint8_t* row, std::uint32_t) {
+        for (int x = 0; x < a.width; ++x)
+            f(d + DstBytes * x, row, a.colIndex[x]);
+    });
+}
+
+// Filtered sampling of 32 bpp sources: f(destination pixel address, filtered pixel).
+template <typename F>
+void forEachFiltered32(const KernelArgs& a, F f)
+{
+    forEachScaledRow(a, [&](std::uint8_t* d, const std::uint8_t* row, std::uint32_t fy) {
+        const std::uint8_t* below = row + a.srcPitch;
+        for (int x = 0; x < a.width; ++x)
+            f(d + 4 * x, filtered32(row, below, a.colIndex[x], a.colWeight[x], fy, a.colourFix));
+    });
+}
+
+std::uint32_t pixelAt(const std::uint8_t* row, std::int32_t x) { return load32(row + 4 * static_cast<std::ptrdiff_t>(x)); }
+
+} // namespace
+
+void scaledCopy32(const KernelArgs& a)
+{
+    forEachNearest<4>(a, [](std::uint8_t* d, const std::uint8_t* row, std::int32_t x) { store32(d, pixelAt(row, x)); });
+}
+
+void scaledCopyPalette8(const KernelArgs& a)
+{
+    forEachNearest<4>(a, [&](std::uint8_t* d, const std::uint8_t* row, std::int32_t x) { store32(d, a.palette[row[x]]); });
+}
+
+void scaledCopyGray8(const KernelArgs& a)
+{
+    forEachNearest<1>(a, [](std::uint8_t* d, const std::uint8_t* row, std::int32_t x) { *d = row[x]; });
+}
+
+void scaledBlend32(const KernelArgs& a)
+{
+    const std::uint32_t w = a.tables->w[a.opacity][0];
+    forEachNearest<4>(a, [&](std::uint8_t* d, const std::uint8_t* row, std::int32_t x) {
+        store32(d, blendNormal(load32(d), pixelAt(row, x), w));
+    });
+}
+
+void scaledBlendPalette8(const KernelArgs& a)
+{
+    const std::uint32_t w = a.tables->w[a.opacity][0];
+    forEachNearest<4>(a, [&](std::uint8_t* d, const std::uint8_t* row, std::int32_t x) {
+        store32(d, blendNormal(load32(d), a.palette[row[x]], w));
+    });
+}
+
+void scaledBlendSourceAlpha(const KernelArgs& a)
+{
+    const NxTables& t = *a.tables;
+    forEachNearest<4>(a, [&](std::uint8_t* d, const std::uint8_t* row, std::int32_t x) {
+        const std::uint32_t s = pixelAt(row, x);
+        store32(d, blendNormal(load32(d), s, sourceAlphaWeight(s, a.opacity, t)));
+    });
+}
+
+void filteredCopy32(const KernelArgs& a)
+{
+    forEachFiltered32(a, [](std::uint8_t* d, std::uint32_t s) { store32(d, s); });
+}
+
+void filteredCopyPalette8(const KernelArgs& a)
+{
+    // The four colour-table entries are interpolated as 32 bpp pixels, without the colour fix.
+    forEachScaledRow(a, [&](std::uint8_t* d, const std::uint8_t* row, std::uint32_t fy) {
+        const std::uint8_t* below = row + a.srcPitch;
+        for (int x = 0; x < a.width; ++x) {
+            const std::int32_t c = a.colIndex[x];
+            const std::uint32_t fx = a.colWeight[x];
+            const std::uint32_t top = lerpPacked(a.palette[row[c]], a.palette[row[c + 1]], fx);
+            const std::uint32_t bottom = lerpPacked(a.palette[below[c]], a.palette[below[c + 1]], fx);
+            store32(d + 4 * x, lerpPacked(top, bottom, fy));
+        }
+    });
+}
+
+void filteredCopyGray8(const KernelArgs& a)
+{
+    // Signed arithmetic: >> 8 of a negative product is the floor the formula asks for.
+    forEachScaledRow(a, [&](std::uint8_t* d, const std::uint8_t* row, std::uint32_t fyu) {
+        const std::uint8_t* below = row + a.srcPitch;
+        const int fy = static_cast<int>(fyu);
+        for (int x = 0; x < a.width; ++x) {
+            const std::int32_t c = a.colIndex[x];
+            const int fx = a.colWeight[x];
+            const int top = row[c] + (((row[c + 1] - row[c]) * fx) >> 8);
+            const int bottom = below[c] + (((below[c + 1] - below[c]) * fx) >> 8);
+            d[x] = static_cast<std::uint8_t>(top + (((bottom - top) * fy) >> 8));
+        }
+    });
+}
+
+void filteredBlend32(const KernelArgs& a)
+{
+    const std::uint32_t w = a.tables->w[a.opacity][0];
+    forEachFiltered32(a, [&](std::uint8_t* d, std::uint32_t s) { store32(d, blendNormal(load32(d), s, w)); });
+}
+
+void filteredBlendSourceAlpha(const KernelArgs& a)
+{
+    const NxTables& t = *a.tables;
+    forEachFiltered32(a, [&](std::uint8_t* d, std::uint32_t s) {
+        store32(d, blendNormal(load32(d), s, filteredAlphaWeight(s, a.opacity, a.lowAlphaCut, t)));
+    });
+}
+
+} // namespace gfx::kernels::scalar

@@ -534,19 +534,6 @@ TEST(GrayEngineTest, CopiesGrayWithMirroringAndRefusesWhatItCannotDo)
 
 // ---- entry points still to be written fail cleanly ----
 
-TEST(PendingOperationsTest, ScaledDrawingSolidFillAndEffectsFail)
-{
-    auto dst = makeSurface(32, 4, 4);
-    auto src = makeSurface(32, 2, 2);
-    EXPECT_EQ(blit(*dst, nullptr, src.get(), nullptr, nullptr), 0);
-    EXPECT_EQ(fillRect(*dst, nullptr, 0xFF123456), 0);
-    NxBlitParams p = withFlags(0xC0);
-    p.colour = 0xFF123456;
-    EXPECT_EQ(blit(*dst, nullptr, nullptr, nullptr, &p), 0);
-    for (NxSlot slot : {NxSlot::Effect0, NxSlot::Effect1, NxSlot::Effect2, NxSlot::Effect3})
-        EXPECT_EQ(dst->engine().run(slot, *dst, {0, 0, 4, 4}, *dst, {0, 0, 4, 4}, p), 0);
-}
-
 // ---- every level draws the same picture ----
 
 class LevelEquivalenceTest : public ::testing::TestWithParam<std::uint32_t> {};

@@ -26,6 +26,13 @@ const std::vector<std::pair<Op, SourceKind>> kUsedPairs = {
     {Op::WriteMaskCopy, SourceKind::Argb32}, {Op::WriteMaskCopy, SourceKind::Byte8},
     {Op::WriteMaskCopy, SourceKind::Gray8To8}, {Op::WriteMaskFill, SourceKind::Colour},
     {Op::RuleTransition, SourceKind::Argb32},
+    {Op::SolidFill, SourceKind::Colour},       {Op::SolidFill, SourceKind::Gray8To8},
+    {Op::ScaledCopy, SourceKind::Argb32},      {Op::ScaledCopy, SourceKind::Palette8},
+    {Op::ScaledCopy, SourceKind::Gray8To8},    {Op::ScaledBlend, SourceKind::Argb32},
+    {Op::ScaledBlend, SourceKind::Palette8},   {Op::ScaledBlendSourceAlpha, SourceKind::Argb32},
+    {Op::FilteredCopy, SourceKind::Argb32},    {Op::FilteredCopy, SourceKind::Palette8},
+    {Op::FilteredCopy, SourceKind::Gray8To8},  {Op::FilteredBlend, SourceKind::Argb32},
+    {Op::FilteredBlendSourceAlpha, SourceKind::Argb32},
 };
 
 TEST(DispatchTableTest, EveryOperationAndFormatResolvesWithoutAnyCondition)
@@ -159,6 +166,9 @@ std::vector<VectorRow> vectorRows()
 {
     std::vector<VectorRow> rows;
     for (const DispatchRow& row : dispatchTable()) {
+        // Scaled kernels read sampling tables; ScaledKernelTest covers them.
+        if (row.op >= Op::ScaledCopy)
+            continue;
         if (row.required & req::kAvx2)
             rows.push_back({row, Level::Avx2});
         else if (row.required & req::kSse2)
@@ -270,7 +280,8 @@ TEST(ScalarChecksumTest, ScalarResultsArePinned)
     for (int i = 0; i < 256; ++i)
         ramp[i] = static_cast<std::uint8_t>(255 - i);
     for (const DispatchRow& row : dispatchTable()) {
-        if (row.required & (req::kSse2 | req::kAvx2))
+        // Fills and scaled kernels are pinned by their own tests.
+        if ((row.required & (req::kSse2 | req::kAvx2)) || row.op >= Op::SolidFill)
             continue;
         for (int iteration = 0; iteration < 40; ++iteration) {
             Buffers b = makeCase(rng, 1 + iteration);
