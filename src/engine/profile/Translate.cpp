@@ -26,6 +26,14 @@ bool matchAt(std::string_view pattern, std::string_view text, std::vector<Captur
     while (!pattern.empty()) {
         if (pattern.starts_with("{s}")) {
             pattern.remove_prefix(3);
+            // Only a literal follows: it must end the text, so the capture is known at once
+            // (this keeps every rule linear in the length of a long message).
+            if (pattern.find('{') == std::string_view::npos) {
+                if (!text.ends_with(pattern))
+                    return false;
+                captures.push_back({text.substr(0, text.size() - pattern.size())});
+                return true;
+            }
             // Shortest first, so that the literal that follows decides where the text ends.
             for (std::size_t len = 0; len <= text.size(); ++len) {
                 captures.push_back({text.substr(0, len)});
@@ -366,7 +374,8 @@ std::string translateSyntaxError(std::string_view text, std::string_view chunkNa
         if (lineEnd > 0 && rest.substr(lineEnd).starts_with(": ")) {
             const long long line = toInteger(rest.substr(0, lineEnd));
             std::string_view body = rest.substr(lineEnd + 2);
-            const std::size_t near = body.rfind(" near '");
+            // The parser's own words never hold " near '"; the token after it may.
+            const std::size_t near = body.find(" near '");
             if (near != std::string_view::npos && body.ends_with('\'')) {
                 const std::string_view token = body.substr(near + 7, body.size() - near - 8);
                 const std::string_view what = body.substr(0, near);

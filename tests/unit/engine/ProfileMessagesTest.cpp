@@ -190,6 +190,17 @@ TEST_F(ProfileMessagesTest, ParserMessagesUseTheSyntaxErrorFormat)
               "ローカル変数の数が限界を超えました (最大:200)");
 }
 
+TEST_F(ProfileMessagesTest, LongMessagesAreTranslatedInLinearTime)
+{
+    // A syntax error near a long token full of position-like text, and a long argument error.
+    const std::string near = result("local s = string.rep(':1: near ' .. string.char(39), 50000) "
+                                    "return select(2, loadstring('x = 1 \"' .. s .. '\"'))");
+    EXPECT_NE(near.find("...\"]:1: `\":1: near ':1: near '"), std::string::npos) << near.substr(0, 120);
+    EXPECT_NE(near.find("' 付近に文法エラーがあります。予期せぬシンボルです"), std::string::npos);
+    const std::string arg = errorOf("string.rep(string.rep(\"' (\", 100000))");
+    EXPECT_NE(arg.find("関数呼び出し `rep( #2 )'"), std::string::npos);
+}
+
 TEST_F(ProfileMessagesTest, ScriptOwnErrorValuesAreNeverAltered)
 {
     EXPECT_EQ(errorOf("error('attempt to call a nil value', 0)"), "attempt to call a nil value");
