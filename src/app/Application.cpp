@@ -1,16 +1,22 @@
 #include "Application.h"
 
+#include "Commands.h"
 #include "HostLibraries.h"
-#include "MainFrame.h"
 
+#include "api/ScriptSurface.h"
 #include "engine/Messages.h"
+#include "platform/Desktop.h"
 #include "platform/Dialogs.h"
 #include "platform/Paths.h"
+#include "platform/Profile.h"
+#include "view/ImageView.h"
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
+#include <QMenuBar>
 
 #include <clocale>
+#include <cstdio>
 #include <ctime>
 
 namespace app {
@@ -20,6 +26,28 @@ void failureBox(engine::msg::Id id)
 {
     platform::messageBox(engine::msg::text(id), engine::msg::text(engine::msg::Id::ApplicationName),
                          platform::Buttons::Ok, platform::Icon::Warning, platform::Owner::None);
+}
+
+struct Choice {
+    int id;
+    double value;
+};
+
+constexpr Choice kAdjustModes[] = {{commands::AdjustLessor, 1}, {commands::AdjustGreator, 2}, {commands::AdjustWidth, 3},
+                                   {commands::AdjustHeight, 4}, {commands::AdjustNone, 0}};
+constexpr Choice kScalings[] = {{commands::Scale25, 0.25}, {commands::Scale50, 0.5},  {commands::Scale75, 0.75},
+                                {commands::Scale100, 1.0}, {commands::Scale150, 1.5}, {commands::Scale200, 2.0},
+                                {commands::Scale400, 4.0}};
+constexpr Choice kWheelRates[] = {{commands::WheelSlow, 1.0}, {commands::WheelNormal, 4.0}, {commands::WheelFast, 8.0}};
+
+template <std::size_t N>
+const Choice* find(const Choice (&choices)[N], int id)
+{
+    for (const Choice& c : choices) {
+        if (c.id == id)
+            return &c;
+    }
+    return nullptr;
 }
 
 }  // namespace
@@ -51,8 +79,7 @@ bool Application::start()
     }
     (void)platform::setCurrentDirectory(m_moduleFolder);
 
-    m_frame = std::make_unique<MainFrame>();
-    platform::setMainWindow(m_frame.get());
+    createMainFrame();
 
     if (auto* dispatcher = QAbstractEventDispatcher::instance())
         connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &Application::idle);
@@ -64,16 +91,227 @@ bool Application::start()
     return true;
 }
 
+void Application::createMainFrame()
+{
+    m_frame = std::make_unique<MainFrame>(this);
+    platform::setMainWindow(m_frame.get());
+
+    view::ImageView::Callbacks callbacks;
+    callbacks.nextImage = [this] { raise("onNextImage"); };
+    callbacks.previousImage = [this] { raise("onPrevImage"); };
+    callbacks.filesDropped = [this](const std::vector<std::string>& paths) {
+        m_engine->callWithStrings("onNewFileList");
+        m_engine->callWithTable("onAddFile", paths);
+    };
+    MainFrame* frame = m_frame.get();
+    callbacks.fullScreenPointer = [frame](int y) {
+        const bool atTop = y < frame->menuBar()->sizeHint().height();
+        frame->setMenuByMouse(atTop);
+        return atTop;
+    };
+    callbacks.ignoreSizeChanges = [frame] { return frame->isFullScreenMode() && frame->menuRequested(); };
+    callbacks.fullScreen = [frame] { return frame->isFullScreenMode(); };
+    m_view = new view::ImageView(m_viewState, std::move(callbacks), m_frame.get());
+    m_frame->setCentralWidget(m_view);
+    m_view->initialUpdate(platform::readProfileInt(platform::profilePath(), "Setting", "OperateMode", 0));
+    m_view->setFocus();
+    m_frame->refreshStates();
+
+    // A script that releases a picture the view shows: the view lets go of it first.
+    api::setSurfaceReleaseHook([this](const gfx::NxSurface& surface) {
+        if (frontImage() == &surface)
+            setFrontImage(nullptr);
+        if (backgroundImage() == &surface)
+            setBackgroundImage(nullptr);
+    });
+}
+
+void Application::raise(const char* event)
+{
+    if (m_engine)
+        m_engine->callWithStrings(event);
+}
+
 void Application::idle()
 {
     if (!m_engine)
         return;
     std::string output = m_engine->takeOutput();
-    if (output.empty())
-        return;
-    if (engine::Console* console = m_engine->console(false))
-        console->appendText(output);
+    if (!output.empty()) {
+        if (engine::Console* console = m_engine->console(false))
+            console->appendText(output);
+    }
+    if (m_frame)
+        m_frame->refreshToolBar();
 }
+
+bool Application::execute(int id)
+{
+    using namespace commands;
+    if (const Choice* c = find(kAdjustModes, id)) {
+        setAdjustMode(static_cast<int>(c->value));
+        return true;
+    }
+    if (const Choice* c = find(kScalings, id)) {
+        setScaling(c->value);
+        return true;
+    }
+    if (const Choice* c = find(kWheelRates, id)) {
+        setWheelRate(c->value);
+        return true;
+    }
+    switch (id) {
+    case OpenFolder: raise("onOpenFolder"); return true;
+    case FileOpen: raise("onOpenFile"); return true;
+    case FileSaveAs: raise("onSaveFile"); return true;
+    case EditCopy: raise("onEditCopy"); return true;
+    case NextImage: raise("onNextImage"); return true;
+    case PrevImage: raise("onPrevImage"); return true;
+    case StartupOpenLastFile: raise("onStartupOpenLastFile"); return true;
+    case ShowStopDialog: raise("onShowStopdialog"); return true;
+    case BgPattern: raise("onSetBgCheckMenu"); return true;
+    case BgWhite:
+        if (m_engine)
+            m_engine->callWithStrings("onSetBgColor", {"FFFFFF"});
+        return true;
+    case BgBlack:
+        if (m_engine)
+            m_engine->callWithStrings("onSetBgColor", {"000000"});
+        return true;
+    case ZoomIn: setScaling(view::zoomIn(m_viewState.scaling)); return true;
+    case ZoomOut: setScaling(view::zoomOut(m_viewState.scaling)); return true;
+    case LinearFilter: setLinearFilter(!m_viewState.linearFilter); return true;
+    case OperatePager:
+        if (m_view)
+            m_view->setOperateMode(0);
+        return true;
+    case OperateViewer:
+        if (m_view)
+            m_view->setOperateMode(1);
+        return true;
+    case FileNew:
+        // A new document runs the view's first update again.
+        if (m_view)
+            m_view->initialUpdate(platform::readProfileInt(platform::profilePath(), "Setting", "OperateMode", 0));
+        return true;
+    case HelpContents:
+        platform::openWithDesktop(platform::joinScriptPath(m_moduleFolder, "Selvarin.chm"));
+        return true;
+    default:
+        return false;
+    }
+}
+
+void Application::update(int id, State& state)
+{
+    using namespace commands;
+    if (const Choice* c = find(kAdjustModes, id)) {
+        state = {true, m_viewState.adjustMode == static_cast<int>(c->value)};
+        return;
+    }
+    if (const Choice* c = find(kScalings, id)) {
+        state = {true, m_viewState.adjustMode == 0 && m_viewState.scaling == c->value};
+        return;
+    }
+    if (const Choice* c = find(kWheelRates, id)) {
+        state = {true, m_viewState.wheelRate == c->value};
+        return;
+    }
+    bool first = false, second = false;
+    switch (id) {
+    case OpenFolder:
+    case FileOpen:
+    case NextImage:
+    case PrevImage:
+    case ZoomIn:
+    case ZoomOut:
+    case FileNew:
+    case HelpContents:
+        state.enabled = true;
+        return;
+    case FileSaveAs:
+        if (m_engine && m_engine->queryBool("onUpdate_saveFile", first))
+            state.enabled = first;
+        return;
+    case EditCopy:
+    case StartupOpenLastFile:
+    case ShowStopDialog: {
+        const char* event = id == EditCopy              ? "onUpdateEditCopy"
+                            : id == StartupOpenLastFile ? "onUpdate_startupOpenLastFile"
+                                                        : "onUpdate_showStopdialog";
+        state.enabled = true;
+        if (m_engine && m_engine->queryTwoBools(event, first, second))
+            state = {first, second};
+        return;
+    }
+    case LinearFilter:
+        state = {true, m_viewState.linearFilter};
+        return;
+    case BgWhite:
+        state = {true, !backgroundImage() && m_viewState.backgroundColour == 0xFFFFFF};
+        return;
+    case BgBlack:
+        state = {true, !backgroundImage() && m_viewState.backgroundColour == 0};
+        return;
+    case BgPattern:
+        state = {true, backgroundImage() != nullptr};
+        return;
+    case OperatePager:
+        state = {true, m_view && m_view->operateMode() == 0};
+        return;
+    default:
+        // No handler in the main window: the item stays disabled.
+        state.enabled = false;
+        return;
+    }
+}
+
+void Application::setAdjustMode(int mode)
+{
+    m_viewState.adjustMode = mode;
+    if (m_view)
+        m_view->relayout();
+}
+
+void Application::setScaling(double scaling)
+{
+    m_viewState.scaling = scaling;
+    m_viewState.adjustMode = view::AdjustNone;
+    if (m_view)
+        m_view->relayout();
+}
+
+void Application::setLinearFilter(bool on)
+{
+    m_viewState.linearFilter = on;
+    // Attaching the same image again rebuilds its drawing parameters.
+    if (m_view)
+        m_view->setFrontImage(m_view->frontImage());
+}
+
+void Application::setWheelRate(double rate) { m_viewState.wheelRate = view::clampWheelRate(rate); }
+
+void Application::setBackgroundColour(uint32_t colour)
+{
+    setBackgroundImage(nullptr);
+    m_viewState.backgroundColour = colour;
+}
+
+void Application::setFrontImage(gfx::NxSurface* surface)
+{
+    if (m_view)
+        m_view->setFrontImage(surface);
+}
+
+void Application::setBackgroundImage(gfx::NxSurface* surface)
+{
+    if (m_view)
+        m_view->setBackgroundImage(surface);
+}
+
+gfx::NxSurface* Application::frontImage() const { return m_view ? m_view->frontImage() : nullptr; }
+
+gfx::NxSurface* Application::backgroundImage() const { return m_view ? m_view->backgroundImage() : nullptr; }
 
 void Application::destroyMainFrame()
 {
@@ -82,11 +320,16 @@ void Application::destroyMainFrame()
     if (m_engine)
         m_engine->callWithStrings("onReleaseApp");
     platform::setMainWindow(nullptr);
+    api::setSurfaceReleaseHook({});
+    m_view = nullptr;
     m_frame.reset();
 }
 
 void Application::exitInstance()
 {
+    // The view lets go of the pictures before the script objects that own them are collected.
+    setFrontImage(nullptr);
+    setBackgroundImage(nullptr);
     if (m_engine) {
         m_engine->close();
         m_engine.reset();

@@ -1,5 +1,7 @@
 #include "MainFrame.h"
 
+#include "Commands.h"
+#include "Icons.h"
 #include "Version.h"
 
 #include "engine/Format.h"
@@ -12,47 +14,218 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QEvent>
 #include <QGridLayout>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
+#include <QStatusBar>
 #include <QStyle>
+#include <QToolBar>
+#include <QWindowStateChangeEvent>
 
 namespace app {
 namespace {
 
 QString catalogue(engine::msg::Id id) { return platform::cp932ToQString(engine::msg::text(id)); }
 
+// Commands the frame carries out itself.
+bool isFrameCommand(int id)
+{
+    switch (id) {
+    case commands::ExitRequest:
+    case commands::About:
+    case commands::AppExit:
+    case commands::FullScreen:
+    case commands::ViewToolBar:
+    case commands::ViewStatusBar:
+        return true;
+    default:
+        return false;
+    }
+}
+
 }  // namespace
 
-MainFrame::MainFrame(QWidget* parent) : QMainWindow(parent)
+MainFrame::MainFrame(CommandTarget* target, QWidget* parent) : QMainWindow(parent), m_target(target)
 {
     setObjectName("mainFrame");
     setWindowTitle(catalogue(engine::msg::Id::ApplicationName));
     setMinimumSize(320, 240);
     resize(800, 600);
-    auto* viewArea = new QWidget(this);
-    viewArea->setObjectName("viewArea");
-    setCentralWidget(viewArea);
-
-    auto* exitRequest = new QAction(this);
-    exitRequest->setShortcut(Qt::Key_Escape);
-    connect(exitRequest, &QAction::triggered, this, &MainFrame::requestExit);
-    addAction(exitRequest);
-
+    createActions();
     createMenus();
+    createToolBar();
+    createStatusBar();
+    // Accelerators of commands without a handler must not fire before any menu was opened.
+    refreshStates();
+}
+
+QAction* MainFrame::action(int id) const
+{
+    const auto it = m_actions.find(id);
+    return it == m_actions.end() ? nullptr : it->second;
+}
+
+void MainFrame::createActions()
+{
+    std::map<int, QList<QKeySequence>> keys;
+    for (const commands::Accelerator& a : commands::accelerators())
+        keys[a.id].append(a.keys);
+
+    for (int id : commands::all()) {
+        auto* a = new QAction(this);
+        a->setData(id);
+        if (const commands::CommandStrings* s = commands::stringsOf(id)) {
+            a->setText(QString::fromUtf8(s->tooltip));
+            a->setToolTip(QString::fromUtf8(s->tooltip));
+            a->setStatusTip(QString::fromUtf8(s->prompt));
+        }
+        if (const auto k = keys.find(id); k != keys.end()) {
+            a->setShortcuts(k->second);
+            // Accelerators work wherever the focus is in the frame, menus shown or not.
+            a->setShortcutContext(Qt::WindowShortcut);
+            addAction(a);
+        }
+        connect(a, &QAction::triggered, this, [this, id] { runCommand(id); });
+        m_actions[id] = a;
+    }
+    // A check mark needs a checkable item; which are checkable is fixed by their states.
+    for (int id : {commands::OperatePager, commands::AdjustLessor, commands::AdjustGreator, commands::AdjustWidth,
+                   commands::AdjustHeight, commands::AdjustNone, commands::Scale25, commands::Scale50, commands::Scale75,
+                   commands::Scale100, commands::Scale150, commands::Scale200, commands::Scale400, commands::LinearFilter,
+                   commands::BgWhite, commands::BgBlack, commands::BgPattern, commands::WheelSlow, commands::WheelNormal,
+                   commands::WheelFast, commands::StartupOpenLastFile, commands::ShowStopDialog, commands::EditCopy,
+                   commands::ViewToolBar, commands::ViewStatusBar})
+        m_actions[id]->setCheckable(true);
 }
 
 void MainFrame::createMenus()
 {
-    QMenu* help = menuBar()->addMenu(catalogue(engine::msg::Id::MenuHelp));
-    QAction* about = help->addAction(catalogue(engine::msg::Id::MenuAbout));
-    connect(about, &QAction::triggered, this, &MainFrame::showAbout);
+    QList<QMenu*> open;  // the submenu at each depth
+    for (const commands::MenuRow& row : commands::menu()) {
+        open.resize(row.depth);
+        QMenu* parentMenu = row.depth > 0 ? open.back() : nullptr;
+        if (row.id == 0) {
+            QMenu* menu = parentMenu ? parentMenu->addMenu(QString::fromUtf8(row.caption))
+                                     : menuBar()->addMenu(QString::fromUtf8(row.caption));
+            // Item states are asked for when a menu is about to show.
+            connect(menu, &QMenu::aboutToShow, this, [this, menu] { refreshStates(menu->actions()); });
+            open.append(menu);
+        } else if (row.id < 0) {
+            parentMenu->addSeparator();
+        } else {
+            QAction* a = m_actions.at(row.id);
+            a->setText(QString::fromUtf8(row.caption));
+            parentMenu->addAction(a);
+        }
+    }
+}
+
+void MainFrame::createToolBar()
+{
+    m_toolBar = addToolBar(QString());
+    m_toolBar->setObjectName("toolBar");
+    m_toolBar->setIconSize(QSize(16, 16));
+    m_toolBar->setMovable(true);
+    m_toolBar->setAllowedAreas(Qt::AllToolBarAreas);
+    for (int id : commands::toolbar()) {
+        if (id == 0) {
+            m_toolBar->addSeparator();
+            continue;
+        }
+        QAction* a = m_actions.at(id);
+        a->setIcon(commandIcon(id));
+        m_toolBar->addAction(a);
+    }
+}
+
+void MainFrame::createStatusBar()
+{
+    m_statusPane = new QLabel(" ", this);
+    m_statusPane->setObjectName("statusText");
+    statusBar()->addWidget(m_statusPane, 1);
+    auto* pages = new QLabel(QString::fromUtf8("ページ/総ページ数"), this);
+    pages->setObjectName("pageIndicator");
+    statusBar()->addPermanentWidget(pages);
+    for (const char* key : {"CAP", "NUM", "SCRL"})
+        statusBar()->addPermanentWidget(new QLabel(key, this));
+}
+
+void MainFrame::setStatusText(const QString& text) { m_statusPane->setText(text); }
+
+QString MainFrame::statusText() const { return m_statusPane->text(); }
+
+void MainFrame::refreshStates(const QList<QAction*>& actions)
+{
+    const QList<QAction*> list = actions.isEmpty() ? findChildren<QAction*>() : actions;
+    for (QAction* a : list) {
+        bool isInt = false;
+        const int id = a->data().toInt(&isInt);
+        if (!isInt || id <= 0)
+            continue;
+        CommandTarget::State state{a->isEnabled(), a->isChecked()};
+        switch (id) {
+        case commands::ExitRequest:
+        case commands::About:
+        case commands::AppExit:
+        case commands::FullScreen:
+            state.enabled = true;
+            break;
+        case commands::ViewToolBar:
+            state = {true, m_fullScreen ? m_toolBarWasVisible : m_toolBar->isVisible()};
+            break;
+        case commands::ViewStatusBar:
+            state = {true, m_fullScreen ? m_statusBarWasVisible : statusBar()->isVisible()};
+            break;
+        default:
+            if (m_target)
+                m_target->update(id, state);
+            else
+                state.enabled = false;
+            break;
+        }
+        a->setEnabled(state.enabled);
+        if (a->isCheckable())
+            a->setChecked(state.checked);
+    }
+}
+
+void MainFrame::refreshToolBar() { refreshStates(m_toolBar->actions()); }
+
+void MainFrame::runCommand(int id)
+{
+    if (!isFrameCommand(id)) {
+        if (m_target)
+            m_target->execute(id);
+        return;
+    }
+    switch (id) {
+    case commands::ExitRequest:
+        requestExit();
+        break;
+    case commands::About:
+        showAbout();
+        break;
+    case commands::AppExit:
+        close();
+        break;
+    case commands::FullScreen:
+        setFullScreenMode(!m_fullScreen);
+        break;
+    case commands::ViewToolBar:
+        m_toolBar->setVisible(!m_toolBar->isVisible());
+        break;
+    case commands::ViewStatusBar:
+        statusBar()->setVisible(!statusBar()->isVisible());
+        break;
+    }
 }
 
 void MainFrame::requestExit()
 {
-    if (isFullScreen()) {
-        showNormal();
+    if (m_fullScreen) {
+        setFullScreenMode(false);
         return;
     }
     const std::string text = engine::format(engine::msg::text(engine::msg::Id::ExitConfirm), {version().productName});
@@ -66,39 +239,74 @@ void MainFrame::requestExit()
 void MainFrame::showAbout()
 {
     // A parent-owned dialog: modal for a person, merely shown when nobody may be waited for.
-    auto* dialogPtr = new QDialog(this);
-    QDialog& dialog = *dialogPtr;
-    dialog.setAttribute(Qt::WA_DeleteOnClose);
-    dialog.setObjectName("aboutBox");
-    dialog.setWindowTitle(catalogue(engine::msg::Id::AboutCaption));
-    auto* layout = new QGridLayout(&dialog);
-    auto* icon = new QLabel(&dialog);
-    icon->setPixmap(style()->standardIcon(QStyle::SP_ComputerIcon).pixmap(32, 32));
+    auto* dialog = new QDialog(this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setObjectName("aboutBox");
+    dialog->setWindowTitle(catalogue(engine::msg::Id::AboutCaption));
+    auto* layout = new QGridLayout(dialog);
+    auto* icon = new QLabel(dialog);
+    icon->setPixmap(windowIcon().isNull() ? style()->standardIcon(QStyle::SP_ComputerIcon).pixmap(32, 32)
+                                          : windowIcon().pixmap(32, 32));
     layout->addWidget(icon, 0, 0, 2, 1, Qt::AlignTop);
-    auto* text = new QLabel(platform::cp932ToQString(versionText()), &dialog);
+    auto* text = new QLabel(platform::cp932ToQString(versionText()), dialog);
     text->setObjectName("versionText");
     layout->addWidget(text, 0, 1);
-    layout->addWidget(new QLabel(catalogue(engine::msg::Id::AboutNotice), &dialog), 1, 1);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &dialog);
-    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    layout->addWidget(new QLabel(catalogue(engine::msg::Id::AboutNotice), dialog), 1, 1);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, dialog);
+    connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
     layout->addWidget(buttons, 2, 0, 1, 2, Qt::AlignRight);
     if (platform::nonInteractive())
-        dialog.show();
+        dialog->show();
     else
-        dialog.exec();
+        dialog->exec();
 }
 
-const Version& version()
+void MainFrame::setFullScreenMode(bool on)
 {
-    static const Version v{engine::msg::text(engine::msg::Id::ApplicationName), SELVARIN_VERSION_MAJOR,
-                           SELVARIN_VERSION_MINOR, SELVARIN_VERSION_PATCH, SELVARIN_VERSION_BUILD};
-    return v;
+    if (on == m_fullScreen)
+        return;
+    if (on) {
+        m_fullScreen = true;
+        m_restoreRect = normalGeometry();
+        m_statusBarWasVisible = statusBar()->isVisible();
+        m_toolBarWasVisible = m_toolBar->isVisible();
+        menuBar()->hide();
+        statusBar()->hide();
+        m_toolBar->hide();
+        // The window manager keeps a full-screen window above desktop panels.
+        showFullScreen();
+        activateWindow();
+        return;
+    }
+    m_menuByMouse = false;
+    m_menuBySysCommand = false;
+    m_fullScreen = false;
+    menuBar()->show();
+    statusBar()->setVisible(m_statusBarWasVisible);
+    m_toolBar->setVisible(m_toolBarWasVisible);
+    showNormal();
+    setGeometry(m_restoreRect);
+    activateWindow();
 }
 
-std::string versionText()
+void MainFrame::setMenuByMouse(bool on)
 {
-    const Version& v = version();
-    return engine::format(engine::msg::text(engine::msg::Id::AboutText), {v.productName, v.major, v.minor, v.patch, v.build});
+    if (!m_fullScreen || on == m_menuByMouse)
+        return;
+    m_menuByMouse = on;
+    applyFullScreenBars();
+}
+
+void MainFrame::applyFullScreenBars()
+{
+    const bool show = menuRequested();
+    menuBar()->setVisible(show);
+    m_toolBar->setVisible(show && m_toolBarWasVisible);
+}
+
+void MainFrame::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
 }
 
 }  // namespace app

@@ -1,22 +1,82 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QRect>
+
+#include <map>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QToolBar;
 
 namespace app {
 
-// The main window. For now a plain frame with an empty view area; the exit request (Escape)
-// and the About box are its own commands.
+// What carries out the commands the frame does not handle itself, and answers their states.
+class CommandTarget {
+public:
+    struct State {
+        bool enabled = false;
+        bool checked = false;
+    };
+    virtual ~CommandTarget() = default;
+    // False when the command has no handler.
+    virtual bool execute(int id) = 0;
+    // Starts from the item's current state; a command without a handler stays disabled.
+    virtual void update(int id, State& state) = 0;
+};
+
+// The main window: menu, toolbar, status bar, the central view and the window modes.
 class MainFrame : public QMainWindow {
     Q_OBJECT
 public:
-    explicit MainFrame(QWidget* parent = nullptr);
+    explicit MainFrame(CommandTarget* target, QWidget* parent = nullptr);
+
+    QAction* action(int id) const;
+    QToolBar* toolBar() const { return m_toolBar; }
+
+    // Runs a command as the menu would.
+    void runCommand(int id);
+    // Refreshes the enabled and checked states of the given commands (all when empty).
+    void refreshStates(const QList<QAction*>& actions = {});
+    // The toolbar's states, refreshed on every idle pass.
+    void refreshToolBar();
 
     // Escape: leaves full screen, or asks whether to quit and posts a close request on Yes.
     void requestExit();
     void showAbout();
 
+    bool isFullScreenMode() const noexcept { return m_fullScreen; }
+    void setFullScreenMode(bool on);
+    QRect restoreRect() const noexcept { return m_restoreRect; }
+    // The full-screen menu bar follows the pointer near the top edge.
+    void setMenuByMouse(bool on);
+    bool menuRequested() const noexcept { return m_menuByMouse || m_menuBySysCommand; }
+
+    // The text of the stretching status pane; the idle text is a single blank.
+    void setStatusText(const QString& text);
+    QString statusText() const;
+
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
+    void createActions();
     void createMenus();
+    void createToolBar();
+    void createStatusBar();
+    void applyFullScreenBars();
+
+    CommandTarget* m_target;
+    std::map<int, QAction*> m_actions;
+    QToolBar* m_toolBar = nullptr;
+    QLabel* m_statusPane = nullptr;
+    bool m_fullScreen = false;
+    QRect m_restoreRect{0, 0, 320, 240};
+    bool m_statusBarWasVisible = true;
+    bool m_toolBarWasVisible = true;
+    bool m_menuByMouse = false;
+    bool m_menuBySysCommand = false;
 };
 
 }  // namespace app

@@ -8,7 +8,9 @@
 #include <QApplication>
 #include <QDialog>
 #include <QLabel>
+#include <QEventLoop>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -123,7 +125,10 @@ TEST_F(ApplicationTest, IdlePassesTakeScriptOutputSoItNeverPilesUp)
     writeStartScript("io.write('written at start') io.stderr:write(' and to error')");
     auto application = makeApp();
     ASSERT_TRUE(application->start());
-    QTest::qWait(20);  // the event loop blocks at least once: an idle pass
+    // An event loop that waits for a timer blocks at least once: an idle pass.
+    QEventLoop loop;
+    QTimer::singleShot(20, &loop, &QEventLoop::quit);
+    loop.exec();
     EXPECT_EQ(application->engine()->takeOutput(), "") << "the idle pass took the output";
 }
 
@@ -181,7 +186,7 @@ TEST_F(ApplicationTest, EscapeInFullScreenOnlyLeavesFullScreen)
     auto application = makeApp();
     ASSERT_TRUE(application->start());
     app::MainFrame* frame = application->mainFrame();
-    frame->showFullScreen();
+    frame->setFullScreenMode(true);
     frame->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(frame));
     ASSERT_TRUE(frame->isFullScreen());

@@ -1,0 +1,179 @@
+#include "AppFixture.h"
+
+#include "app/Commands.h"
+#include "app/MainFrame.h"
+
+#include <QAction>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QTest>
+#include <QToolBar>
+
+namespace {
+
+using namespace app::commands;
+
+class MainFrameTest : public guitest::AppFixture {
+protected:
+    app::MainFrame* frame() { return application->mainFrame(); }
+    QAction* action(int id) { return frame()->action(id); }
+    void refresh() { frame()->refreshStates(); }
+    void activate()
+    {
+        frame()->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(frame()));
+    }
+};
+
+TEST_F(MainFrameTest, MenuCaptionsAndOrder)
+{
+    startWith(startScript());
+    QStringList top;
+    for (QAction* a : frame()->menuBar()->actions())
+        top << a->text();
+    EXPECT_EQ(top, (QStringList{"ファイル(&F)", "編集(&E)", "表示(&V)", "設定(&O)", "ﾍﾙﾌﾟ(&H)"}));
+    EXPECT_EQ(action(OpenFolder)->text(), "フォルダを開く(&F)...\tCtrl+F");
+    EXPECT_EQ(action(Scale25)->text(), "25%");
+    EXPECT_EQ(action(LinearFilter)->statusTip(), "線形補間法で滑らかに拡大表示します。やや画像がぼやけます");
+    EXPECT_EQ(action(LinearFilter)->toolTip(), "滑らかに拡大");
+    EXPECT_EQ(frame()->toolBar()->actions().size(), 19);
+    EXPECT_EQ(frame()->statusText(), " ");
+}
+
+TEST_F(MainFrameTest, CopyStateFollowsTheScript)
+{
+    startWith(startScript());
+    refresh();
+    EXPECT_TRUE(action(EditCopy)->isEnabled()) << "no handler defined: enabled";
+    EXPECT_FALSE(action(EditCopy)->isChecked());
+
+    run("function onUpdateEditCopy() return false, true end");
+    refresh();
+    EXPECT_FALSE(action(EditCopy)->isEnabled());
+    EXPECT_TRUE(action(EditCopy)->isChecked());
+
+    run("function onUpdate_saveFile() end");
+    refresh();
+    EXPECT_FALSE(action(FileSaveAs)->isEnabled()) << "nil is false";
+    run("function onUpdate_saveFile() return 1 end");
+    refresh();
+    EXPECT_TRUE(action(FileSaveAs)->isEnabled());
+}
+
+TEST_F(MainFrameTest, CommandsWithoutAHandlerStayDisabled)
+{
+    startWith(startScript());
+    for (int id : {Print, PrintPreview, PrintSetup, EditPaste, EditCut, EditUndo, NextPane, ImageOnlyInFullScreen, OperateViewer})
+        EXPECT_FALSE(action(id)->isEnabled()) << id;
+    for (int id : {OpenFolder, FileOpen, NextImage, PrevImage, ZoomIn, ZoomOut, About, ExitRequest, FullScreen, OperatePager})
+        EXPECT_TRUE(action(id)->isEnabled()) << id;
+    EXPECT_TRUE(action(OperatePager)->isChecked()) << "page-turn mode is the default";
+}
+
+TEST_F(MainFrameTest, FixedScalingsAndFitModesCheckExclusively)
+{
+    startWith(startScript());
+    refresh();
+    EXPECT_TRUE(action(AdjustWidth)->isChecked()) << "fit width by default";
+    frame()->runCommand(Scale25);
+    refresh();
+    EXPECT_EQ(application->viewState().adjustMode, 0);
+    EXPECT_EQ(application->viewState().scaling, 0.25);
+    EXPECT_TRUE(action(Scale25)->isChecked());
+    for (int id : {AdjustLessor, AdjustGreator, AdjustWidth, AdjustHeight, Scale50})
+        EXPECT_FALSE(action(id)->isChecked()) << id;
+
+    application->setScaling(0.51);
+    refresh();
+    for (int id : {Scale25, Scale50, Scale75, Scale100})
+        EXPECT_FALSE(action(id)->isChecked()) << "exact comparison: " << id;
+    frame()->runCommand(ZoomIn);
+    EXPECT_EQ(application->viewState().scaling, 0.75);
+    frame()->runCommand(AdjustGreator);
+    refresh();
+    EXPECT_TRUE(action(AdjustGreator)->isChecked());
+    EXPECT_FALSE(action(Scale75)->isChecked()) << "a fixed scaling is checked only in mode 0";
+}
+
+TEST_F(MainFrameTest, WheelRatesFilterAndBackgrounds)
+{
+    startWith(startScript());
+    frame()->runCommand(WheelFast);
+    refresh();
+    EXPECT_EQ(application->viewState().wheelRate, 8.0);
+    EXPECT_TRUE(action(WheelFast)->isChecked());
+    EXPECT_FALSE(action(WheelNormal)->isChecked());
+    application->setWheelRate(0);
+    EXPECT_EQ(application->viewState().wheelRate, 0.1);
+
+    frame()->runCommand(LinearFilter);
+    refresh();
+    EXPECT_FALSE(application->viewState().linearFilter);
+    EXPECT_FALSE(action(LinearFilter)->isChecked());
+
+    refresh();
+    EXPECT_TRUE(action(BgWhite)->isChecked());
+    application->setBackgroundColour(0);
+    refresh();
+    EXPECT_TRUE(action(BgBlack)->isChecked());
+    EXPECT_FALSE(action(BgWhite)->isChecked());
+
+    // The background commands only ask the script.
+    frame()->runCommand(BgWhite);
+    frame()->runCommand(BgBlack);
+    frame()->runCommand(BgPattern);
+    EXPECT_EQ(takeLog(), "onSetBgColor(FFFFFF) onSetBgColor(000000) onSetBgCheckMenu()");
+    EXPECT_EQ(application->viewState().backgroundColour, 0u);
+}
+
+TEST_F(MainFrameTest, AcceleratorsRaiseTheirEvents)
+{
+    startWith(startScript());
+    activate();
+    QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : frame();
+    QTest::keyClick(target, Qt::Key_Right, Qt::ControlModifier);
+    QTest::keyClick(target, Qt::Key_Space, Qt::ControlModifier);
+    QTest::keyClick(target, Qt::Key_Left, Qt::ControlModifier);
+    QTest::keyClick(target, Qt::Key_O, Qt::ControlModifier);
+    QTest::keyClick(target, Qt::Key_F, Qt::ControlModifier);
+    QTest::keyClick(target, Qt::Key_C, Qt::ControlModifier);
+    QTest::keyClick(target, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(takeLog(), "onNextImage() onNextImage() onPrevImage() onOpenFile() onOpenFolder() onEditCopy() onSaveFile()");
+    application->setScaling(1.0);
+    QTest::keyClick(target, Qt::Key_Plus);
+    EXPECT_EQ(application->viewState().scaling, 1.5);
+    QTest::keyClick(target, Qt::Key_Down, Qt::ControlModifier);
+    EXPECT_EQ(application->viewState().scaling, 1.0);
+}
+
+TEST_F(MainFrameTest, FullScreenRestoresTheRectangleAndTheBars)
+{
+    startWith(startScript());
+    frame()->statusBar()->hide();
+    frame()->setGeometry(100, 120, 640, 480);
+    QCoreApplication::processEvents();
+    const QRect before = frame()->geometry();
+
+    frame()->runCommand(FullScreen);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(frame()->isFullScreenMode());
+    EXPECT_FALSE(frame()->menuBar()->isVisible());
+    EXPECT_FALSE(frame()->toolBar()->isVisible());
+    EXPECT_EQ(frame()->restoreRect(), before);
+
+    frame()->setMenuByMouse(true);
+    EXPECT_TRUE(frame()->menuBar()->isVisible());
+    EXPECT_TRUE(frame()->toolBar()->isVisible()) << "it was visible before full screen";
+    frame()->setMenuByMouse(false);
+    EXPECT_FALSE(frame()->menuBar()->isVisible());
+
+    frame()->runCommand(FullScreen);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(frame()->isFullScreenMode());
+    EXPECT_EQ(frame()->geometry(), before);
+    EXPECT_TRUE(frame()->menuBar()->isVisible());
+    EXPECT_TRUE(frame()->toolBar()->isVisible());
+    EXPECT_FALSE(frame()->statusBar()->isVisible()) << "hidden before, hidden after";
+}
+
+}  // namespace
