@@ -52,7 +52,6 @@ constexpr std::pair<Id, const char*> kTable[] = {
     {Id::LimitLines, "１チャンクの行数"},
     {Id::LimitItems, "テーブルコンストラクタのアイテム数"},
     {Id::LimitLocals, "ローカル変数の数"},
-    {Id::LimitParams, "引数の数"},
     {Id::LimitUpvalues, "外部ローカル変数（上位値）の数"},
     {Id::LimitAssignTargets, "代入文の変数の数"},
     {Id::LexControlChar, "認識できない制御文字が見つかりました"},

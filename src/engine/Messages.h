@@ -50,7 +50,6 @@ enum class Id {
     LimitLines,
     LimitItems,
     LimitLocals,
-    LimitParams,
     LimitUpvalues,
     LimitAssignTargets,
     LexControlChar,

@@ -289,24 +289,15 @@ int coResume(lua_State* L)
     return r + 1;
 }
 
-// Upvalue: the coroutine.
+// Upvalue: the coroutine. An error inside it passes on as it is, without a position of its
+// own, as 5.0 did.
 int coWrapped(lua_State* L)
 {
     lua_State* co = lua_tothread(L, lua_upvalueindex(1));
     const int r = resumeCoroutine(L, co, lua_gettop(L));
-    if (r >= 0)
-        return r;
-    getKey(L, &kScriptErrorKey);
-    const bool own = lua_rawequal(L, -1, -2) != 0;
-    lua_pop(L, 1);
-    if (lua_isstring(L, -1)) {
-        luaL_where(L, 1);
-        lua_insert(L, -2);
-        lua_concat(L, 2);
-        if (own)
-            markScriptError(L, -1);
-    }
-    return lua_error(L);
+    if (r < 0)
+        return lua_error(L);
+    return r;
 }
 
 int coWrap(lua_State* L)

@@ -104,7 +104,7 @@ constexpr Case kLibraryCases[] = {
      "中断（yield）していないコルーチンは再開（resume）できません"},
     {"return select(3, coroutine.resume(coroutine.create(function() return pcall(coroutine.yield) end)))",
      "<メタメソッド／Ｃ言語関数>をまたいで中断（yield）しようとしました"},
-    {"local f = coroutine.wrap(function() end) f() f()", "t:1: 終了したコルーチンは再開（resume）できません"},
+    {"local f = coroutine.wrap(function() end) f() f()", "終了したコルーチンは再開（resume）できません"},
     // debug library
     {"debug.getinfo({})", "t:1: 関数呼び出し `getinfo( #1 )' は引数の指定が間違っています (関数でもスタックレベルでもありません)"},
     {"debug.getlocal(100, 1)", "t:1: 関数呼び出し `getlocal( #1 )' は引数の指定が間違っています (範囲外のスタックレベルが指定されました)"},
@@ -206,7 +206,7 @@ TEST_F(ProfileMessagesTest, ScriptOwnErrorValuesAreNeverAltered)
     EXPECT_EQ(errorOf("error('attempt to call a nil value', 0)"), "attempt to call a nil value");
     EXPECT_EQ(errorOf("error('attempt to call a nil value')"), "t:1: attempt to call a nil value");
     EXPECT_EQ(errorOf("assert(false, 'stack overflow')"), "t:1: stack overflow");
-    EXPECT_EQ(errorOf("local f = coroutine.wrap(function() error('not enough memory', 0) end) f()"), "t:1: not enough memory");
+    EXPECT_EQ(errorOf("local f = coroutine.wrap(function() error('not enough memory', 0) end) f()"), "not enough memory");
     EXPECT_EQ(result("return type(select(2, pcall(error, {})))"), "table");
     // A rethrown translated message stays translated.
     EXPECT_EQ(errorOf("local ok, e = pcall(function() local x; x() end) error(e, 0)"),
@@ -220,7 +220,7 @@ TEST_F(ProfileMessagesTest, HandlersAndCoroutinesSeeTranslatedMessages)
     EXPECT_EQ(result("return select(2, coroutine.resume(coroutine.create(function() return 1 + nil end)))"),
               "t:1: 未定義の操作です。nil 型の値に対して算術演算子が使われました");
     EXPECT_EQ(errorOf("local f = coroutine.wrap(function() local n; n() end) f()"),
-              "t:1: t:1: 未定義の操作です。nil 型のローカル変数 `n' に対して関数呼び出し構文が使われました");
+              "t:1: 未定義の操作です。nil 型のローカル変数 `n' に対して関数呼び出し構文が使われました");
     // The first message a host-level handler receives is already Japanese.
     run("seen = nil function _TRACEBACK(m) seen = m return m end function fails() local q; q.x = 1 end");
     const std::string expected = "[string \"seen = nil function _TRACEBACK(m) seen = m ...\"]:1: "
