@@ -4,6 +4,7 @@
 #include "Messages.h"
 #include "ScriptCall.h"
 #include "profile/Profile.h"
+#include "profile/Scanner.h"
 
 #include "platform/Paths.h"
 
@@ -332,6 +333,7 @@ int loadFile(lua_State* L, std::string_view path)
         lua_pushlstring(L, text.data(), text.size());
         return StatusFileError;
     }
+    profile::readAsTextFile(bytes.value());
     return loadChunk(L, bytes.value(), chunkName.c_str());
 }
 

@@ -443,6 +443,23 @@ std::string chunkId(std::string_view chunkName, std::size_t size)
     return out;
 }
 
+void readAsTextFile(std::string& bytes)
+{
+    if (!bytes.empty()) {
+        const unsigned char first = static_cast<unsigned char>(bytes.front());
+        const bool text = (first >= 0x20 && first <= 0x7E) || (first >= '\t' && first <= '\r');
+        if (!text)
+            return;
+    }
+    std::size_t out = 0;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
+            continue;
+        bytes[out++] = bytes[i];
+    }
+    bytes.resize(out);
+}
+
 bool translateSource(std::string_view source, std::string_view chunkName, std::string& out)
 {
     Scanner scanner(source, out);

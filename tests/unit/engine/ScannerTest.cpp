@@ -156,6 +156,21 @@ TEST(ScannerTest, TokensTheRuntimeWouldReadDifferently)
     EXPECT_EQ(runScanned("local t = {} t[ 1 ] = 'b' return t[1]"), "b");
 }
 
+TEST(ScannerTest, ScriptFilesAreReadAsTextUnlessTheyStartLikeBinaryData)
+{
+    std::string text = "local s = 'a\\\r\nb'\r\nreturn [[x\r\ny]]\r";
+    engine::profile::readAsTextFile(text);
+    EXPECT_EQ(text, "local s = 'a\\\nb'\nreturn [[x\ny]]\r");
+    EXPECT_EQ(runScanned(text), "x\ny");
+    // A first byte outside printable ASCII and white space (a double-byte character, a
+    // precompiled chunk) means binary: the bytes stay as they are.
+    for (std::string binary : {std::string("\x82\xa0\r\n"), std::string("\x1bLua\r\n")}) {
+        const std::string before = binary;
+        engine::profile::readAsTextFile(binary);
+        EXPECT_EQ(binary, before);
+    }
+}
+
 TEST(ScannerTest, PrecompiledChunksAreRecognised)
 {
     EXPECT_TRUE(engine::profile::isPrecompiled("\x1bLua"));
