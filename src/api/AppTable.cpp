@@ -2,6 +2,7 @@
 
 #include "AppFiles.h"
 #include "AppText.h"
+#include "AppView.h"
 #include "SeparateExecution.h"
 #include "ScriptBuffer.h"
 #include "ScriptCodecs.h"
@@ -30,8 +31,11 @@ namespace {
 //   createFileBuffer, createStringBuffer.
 constexpr std::span<const engine::HostFunction> kGroups[] = {
     kApplicationFunctions,
+    kDesktopSizeFunctions,
     kSeparateExecutionFunctions,
+    kDrawScreenFunctions,
     kTextFunctions,
+    kViewFunctions,
     kFileFunctions,
     kBmpFunctions,
     kJpegFunctions,

@@ -9,11 +9,13 @@
 #include "platform/Dialogs.h"
 #include "platform/Paths.h"
 #include "platform/Profile.h"
+#include "platform/TextCodec.h"
 #include "view/ImageView.h"
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QMenuBar>
+#include <QStatusBar>
 
 #include <clocale>
 #include <cstdio>
@@ -53,7 +55,9 @@ const Choice* find(const Choice (&choices)[N], int id)
 }  // namespace
 
 Application::Application(CommandLine commandLine, std::string moduleFolder)
-    : m_commandLine(std::move(commandLine)), m_moduleFolder(std::move(moduleFolder))
+    : m_commandLine(std::move(commandLine)),
+      m_moduleFolder(std::move(moduleFolder)),
+      m_frameTitle(engine::msg::text(engine::msg::Id::ApplicationName))
 {
 }
 
@@ -65,6 +69,7 @@ bool Application::start()
     std::setlocale(LC_ALL, "C");
     tzset();
 
+    api::setViewHost(this);
     m_engine = std::make_unique<engine::ScriptEngine>(hostLibraries(), engine::ScriptEngine::Streams::Queued);
     if (!m_engine->open()) {
         failureBox(engine::msg::Id::EngineInitFailed);
@@ -94,6 +99,7 @@ bool Application::start()
 void Application::createMainFrame()
 {
     m_frame = std::make_unique<MainFrame>(this);
+    m_frame->setWindowTitle(platform::cp932ToQString(m_frameTitle));
     platform::setMainWindow(m_frame.get());
 
     view::ImageView::Callbacks callbacks;
@@ -313,6 +319,92 @@ gfx::NxSurface* Application::frontImage() const { return m_view ? m_view->frontI
 
 gfx::NxSurface* Application::backgroundImage() const { return m_view ? m_view->backgroundImage() : nullptr; }
 
+bool Application::setStatusText(std::string_view text)
+{
+    if (!m_frame)
+        return false;
+    m_frame->setStatusText(platform::cp932ToQString(text));
+    m_frame->statusBar()->repaint();
+    return true;
+}
+
+void Application::setFrameTitle(std::string_view text)
+{
+    m_frameTitle = text;
+    if (m_frame)
+        m_frame->setWindowTitle(platform::cp932ToQString(m_frameTitle));
+}
+
+std::optional<std::string> Application::mainWindowMode() const
+{
+    if (!m_frame)
+        return std::nullopt;
+    if (m_frame->isFullScreenMode())
+        return "fullscreen";
+    if (m_frame->isMaximized())
+        return "maximized";
+    if (m_frame->isMinimized())
+        return "minimized";
+    return "normal";
+}
+
+void Application::setMainWindowMode(std::string_view mode)
+{
+    if (!m_frame)
+        return;
+    if (mode == "fullscreen") {
+        m_frame->setFullScreenMode(true);
+    } else if (mode == "maximized") {
+        m_frame->showMaximized();
+    } else if (mode == "minimized") {
+        m_frame->showMinimized();
+    } else if (mode == "normal") {
+        if (m_frame->isFullScreenMode())
+            m_frame->setFullScreenMode(false);
+        else
+            m_frame->showNormal();
+    }
+}
+
+std::optional<api::WindowRect> Application::windowRect(std::string_view name) const
+{
+    if (!m_frame)
+        return std::nullopt;
+    QRect r;
+    if (name == "main")
+        r = m_frame->frameGeometry();
+    else if (name == "restoredMain")
+        r = (m_frame->isFullScreenMode() ? m_frame->restoreRect() : m_frame->normalGeometry()) + m_frame->normalFrameMargins();
+    else
+        return std::nullopt;  // the tool windows do not exist yet
+    return api::WindowRect{r.x(), r.y(), r.width(), r.height()};
+}
+
+void Application::setWindowRect(std::string_view name, const api::WindowRect& rect)
+{
+    if (!m_frame)
+        return;
+    if (name == "main") {
+        // The rectangle includes the window frame; the client size is what remains.
+        const int extraW = m_frame->frameGeometry().width() - m_frame->width();
+        const int extraH = m_frame->frameGeometry().height() - m_frame->height();
+        m_frame->move(rect.x, rect.y);
+        m_frame->resize(std::max(0, rect.cx - extraW), std::max(0, rect.cy - extraH));
+    } else if (name == "restoredMain") {
+        // Scripts give the outer rectangle; the frame keeps the client one.
+        const QRect r = QRect(rect.x, rect.y, rect.cx, rect.cy) - m_frame->normalFrameMargins();
+        if (m_frame->isFullScreenMode())
+            m_frame->setRestoreRect(r);
+        else if (!m_frame->isMaximized() && !m_frame->isMinimized())
+            m_frame->setGeometry(r);
+    }
+}
+
+bool Application::drawScreen(const gfx::NxSurface& surface)
+{
+    return m_view && m_view->drawScreen(surface);
+}
+
 void Application::destroyMainFrame()
 {
     if (!m_frame)
@@ -338,6 +430,8 @@ void Application::exitInstance()
 
 void Application::shutdown()
 {
+    if (&api::viewHost() == this)
+        api::setViewHost(nullptr);
     if (auto* dispatcher = QAbstractEventDispatcher::instance())
         disconnect(dispatcher, nullptr, this, nullptr);
     destroyMainFrame();

@@ -3,6 +3,7 @@
 #include "CommandLine.h"
 #include "MainFrame.h"
 
+#include "api/ViewHost.h"
 #include "engine/ScriptEngine.h"
 #include "view/ViewLayout.h"
 
@@ -22,7 +23,7 @@ class ImageView;
 namespace app {
 
 // The application object: start-up, commands, the view state, the idle pass and shut-down.
-class Application : public QObject, public CommandTarget {
+class Application : public QObject, public CommandTarget, public api::ViewHost {
     Q_OBJECT
 public:
     // `moduleFolder` is the folder of the executable in script form; its `script` folder holds
@@ -53,15 +54,30 @@ public:
 
     // The view state, and the operations that change it and lay the view out again.
     const view::ViewState& viewState() const noexcept { return m_viewState; }
-    void setAdjustMode(int mode);
-    void setScaling(double scaling);
-    void setLinearFilter(bool on);
-    void setWheelRate(double rate);
-    void setBackgroundColour(uint32_t colour);
-    void setFrontImage(gfx::NxSurface* surface);
-    void setBackgroundImage(gfx::NxSurface* surface);
+    void setAdjustMode(int mode) override;
+    int adjustMode() const override { return m_viewState.adjustMode; }
+    void setScaling(double scaling) override;
+    double scaling() const override { return m_viewState.scaling; }
+    void setLinearFilter(bool on) override;
+    bool linearFilter() const override { return m_viewState.linearFilter; }
+    void setWheelRate(double rate) override;
+    double wheelRate() const override { return m_viewState.wheelRate; }
+    void setBackgroundColour(uint32_t colour) override;
+    uint32_t backgroundColour() const override { return m_viewState.backgroundColour; }
+    void setFrontImage(gfx::NxSurface* surface) override;
+    void setBackgroundImage(gfx::NxSurface* surface) override;
     gfx::NxSurface* frontImage() const;
     gfx::NxSurface* backgroundImage() const;
+
+    // The frame and windows as scripts reach them.
+    bool setStatusText(std::string_view text) override;
+    void setFrameTitle(std::string_view text) override;
+    std::string frameTitle() const override { return m_frameTitle; }
+    std::optional<std::string> mainWindowMode() const override;
+    void setMainWindowMode(std::string_view mode) override;
+    std::optional<api::WindowRect> windowRect(std::string_view name) const override;
+    void setWindowRect(std::string_view name, const api::WindowRect& rect) override;
+    bool drawScreen(const gfx::NxSurface& surface) override;
 
 private:
     void createMainFrame();
@@ -73,6 +89,7 @@ private:
     std::string m_moduleFolder;
     std::unique_ptr<engine::ScriptEngine> m_engine;
     view::ViewState m_viewState;
+    std::string m_frameTitle;  // code page 932
     // Top-level window without a Qt parent, so this owner is its only one.
     std::unique_ptr<MainFrame> m_frame;
     view::ImageView* m_view = nullptr;  // owned by the frame

@@ -266,6 +266,7 @@ void MainFrame::setFullScreenMode(bool on)
     if (on == m_fullScreen)
         return;
     if (on) {
+        m_restoreMargins = normalFrameMargins();
         m_fullScreen = true;
         m_restoreRect = normalGeometry();
         m_statusBarWasVisible = statusBar()->isVisible();
@@ -287,6 +288,15 @@ void MainFrame::setFullScreenMode(bool on)
     showNormal();
     setGeometry(m_restoreRect);
     activateWindow();
+}
+
+QMargins MainFrame::normalFrameMargins() const
+{
+    if (m_fullScreen)
+        return m_restoreMargins;
+    const QRect outer = frameGeometry(), inner = geometry();
+    return QMargins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                    outer.bottom() - inner.bottom());
 }
 
 void MainFrame::setMenuByMouse(bool on)

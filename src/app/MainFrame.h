@@ -49,6 +49,10 @@ public:
     bool isFullScreenMode() const noexcept { return m_fullScreen; }
     void setFullScreenMode(bool on);
     QRect restoreRect() const noexcept { return m_restoreRect; }
+    void setRestoreRect(const QRect& rect) { m_restoreRect = rect; }
+    // The window frame's thickness around the client area in a normal window (kept from before
+    // full screen while in it).
+    QMargins normalFrameMargins() const;
     // The full-screen menu bar follows the pointer near the top edge.
     void setMenuByMouse(bool on);
     bool menuRequested() const noexcept { return m_menuByMouse || m_menuBySysCommand; }
@@ -73,6 +77,7 @@ private:
     QLabel* m_statusPane = nullptr;
     bool m_fullScreen = false;
     QRect m_restoreRect{0, 0, 320, 240};
+    QMargins m_restoreMargins;
     bool m_statusBarWasVisible = true;
     bool m_toolBarWasVisible = true;
     bool m_menuByMouse = false;

@@ -179,13 +179,23 @@ void ImageView::updateCursor()
 void ImageView::paintEvent(QPaintEvent* event)
 {
     QPainter painter(viewport());
-    m_activePainter = &painter;
     // The tree carries the scroll offset: the root moves to the negated scroll position.
     QPoint origin = -scrollPosition();
     if (m_callbacks.fullScreen && m_callbacks.fullScreen() && m_callbacks.ignoreSizeChanges && m_callbacks.ignoreSizeChanges())
         origin.ry() -= viewport()->mapToGlobal(QPoint(0, 0)).y();
     m_renderer->paint(painter, event->rect(), origin, fillColour(m_state.backgroundColour));
-    m_activePainter = nullptr;
+    if (m_overlay)
+        presentSurface(painter, *m_overlay, -scrollPosition());
+}
+
+bool ImageView::drawScreen(const gfx::NxSurface& surface)
+{
+    if (!surface.isCreated())
+        return false;
+    m_overlay = &surface;
+    viewport()->repaint();
+    m_overlay = nullptr;
+    return true;
 }
 
 void ImageView::resizeEvent(QResizeEvent* event)

@@ -68,8 +68,9 @@ public:
     // Scrolls as one wheel event of `distance` (120 a notch, positive away from the user).
     void wheelScroll(int distance);
 
-    // The painter that draws the view while it paints, for scripts that copy onto the screen.
-    QPainter* activePainter() const noexcept { return m_activePainter; }
+    // Copies a surface onto the view at the negated scroll position, at once; the next repaint
+    // draws over it. False when the surface has no pixels.
+    bool drawScreen(const gfx::NxSurface& surface);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -112,7 +113,7 @@ private:
     bool m_cursorHidden = false;
     bool m_inLayout = false;
     bool m_middleDown = false;
-    QPainter* m_activePainter = nullptr;
+    const gfx::NxSurface* m_overlay = nullptr;
     QCursor m_pagerCursor;
     QCursor m_viewerCursor;
 };

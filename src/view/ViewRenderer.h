@@ -36,4 +36,7 @@ private:
     std::unique_ptr<Tree> m_tree;
 };
 
+// Copies a whole surface with its top-left corner at `at`, a plain copy that ignores alpha.
+void presentSurface(QPainter& painter, const gfx::NxSurface& surface, QPoint at);
+
 }  // namespace view

@@ -1,0 +1,99 @@
+#include "AppFixture.h"
+
+#include "app/MainFrame.h"
+#include "gfx/NxSurface.h"
+#include "view/ImageView.h"
+
+#include <QTest>
+
+namespace {
+
+// The view and window members of `app` against the real main window.
+class ViewApiTest : public guitest::AppFixture {
+protected:
+    std::string eval(const std::string& expression)
+    {
+        lua_State* L = application->engine()->state();
+        const std::string code = "return tostring(" + expression + ")";
+        if (luaL_dostring(L, code.c_str()) != 0) {
+            std::string e = lua_tostring(L, -1);
+            lua_pop(L, 1);
+            return "error: " + e;
+        }
+        std::string out = lua_tostring(L, -1);
+        lua_pop(L, 1);
+        return out;
+    }
+};
+
+TEST_F(ViewApiTest, ImagesReachTheViewAndReleasingOneClearsIt)
+{
+    startWith(startScript("pic = app.createSurface(120, 80)\nbg = app.createSurface(32, 32)\n"));
+    run("assert(app.setImage(pic)) assert(app.setBgImage(bg))");
+    ASSERT_NE(application->frontImage(), nullptr);
+    EXPECT_EQ(application->frontImage()->width(), 120);
+    EXPECT_NE(application->backgroundImage(), nullptr);
+
+    run("pic:release()");
+    EXPECT_EQ(application->frontImage(), nullptr) << "the view let go before the pixels were freed";
+    application->imageView()->viewport()->repaint();  // must not touch freed pixels
+
+    run("app.setBgColor('000000')");
+    EXPECT_EQ(application->backgroundImage(), nullptr);
+    EXPECT_EQ(eval("app.getBgImage()"), "nil");
+    EXPECT_EQ(application->viewState().backgroundColour, 0u);
+}
+
+TEST_F(ViewApiTest, ViewStateThroughTheScript)
+{
+    startWith(startScript());
+    run("app.setViewScaling(0.5) app.setWheelRate(8) app.setUseLinearFilter(false)");
+    EXPECT_EQ(application->viewState().adjustMode, 0);
+    EXPECT_EQ(application->viewState().scaling, 0.5);
+    EXPECT_EQ(application->viewState().wheelRate, 8.0);
+    EXPECT_FALSE(application->viewState().linearFilter);
+    run("app.setAdustMode('height')");
+    EXPECT_EQ(application->viewState().adjustMode, 4);
+    application->mainFrame()->refreshStates();
+    EXPECT_TRUE(application->mainFrame()->action(32778)->isChecked()) << "the menu follows script changes";
+}
+
+TEST_F(ViewApiTest, TitleAndStatusText)
+{
+    startWith(startScript());
+    EXPECT_EQ(eval("app.getFrameTitle()"), "Selvarin");
+    run("app.setFrameTitle('photo.jpg - Selvarin') app.setStatusText('800 x 600')");
+    EXPECT_EQ(application->mainFrame()->windowTitle(), "photo.jpg - Selvarin");
+    EXPECT_EQ(application->mainFrame()->statusText(), "800 x 600");
+}
+
+TEST_F(ViewApiTest, WindowModesAndRectangles)
+{
+    startWith(startScript());
+    EXPECT_EQ(eval("app.getMainWindowMode()"), "normal");
+    run("app.setWindowRect('main', {x = 40, y = 50, cx = 700, cy = 500})");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(eval("app.getWindowRect('main').x"), "40");
+    EXPECT_EQ(eval("app.getWindowRect('main').cx"), "700");
+    EXPECT_EQ(eval("(app.getWindowRect('filelist'))"), "nil");
+    EXPECT_EQ(eval("(app.getWindowRect('nonsense'))"), "nil");
+
+    run("app.setMainWindowMode('fullscreen') app.setMainWindowMode('fullscreen')");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(eval("app.getMainWindowMode()"), "fullscreen");
+    EXPECT_EQ(eval("app.getWindowRect('restoredMain').x"), "40") << "the restore rectangle while in full screen";
+    run("app.setWindowRect('restoredMain', {x = 60, y = 70, cx = 640, cy = 480})");
+    run("app.setMainWindowMode('normal')");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(eval("app.getMainWindowMode()"), "normal");
+    EXPECT_EQ(application->mainFrame()->frameGeometry(), QRect(60, 70, 640, 480));
+}
+
+TEST_F(ViewApiTest, DrawScreenCopiesOntoTheView)
+{
+    startWith(startScript("pic = app.createSurface(16, 16)\n"));
+    EXPECT_EQ(eval("app.drawScreen(pic)"), "true");
+    EXPECT_NE(eval("pcall(app.drawScreen, {})"), "true");
+}
+
+}  // namespace
