@@ -52,6 +52,8 @@ constexpr DispatchRow kTable[] = {
 
     {RuleTransition, Argb32, 0, scalar::ruleTransition, "scalar::ruleTransition"},
 
+    {SolidFill, Colour, kAvx2, avx2::solidFill32, "avx2::solidFill32"},
+    {SolidFill, Colour, kSse2, sse2::solidFill32, "sse2::solidFill32"},
     {SolidFill, Colour, 0, scalar::solidFill32, "scalar::solidFill32"},
     {SolidFill, Gray8To8, 0, scalar::solidFill8, "scalar::solidFill8"},
 
@@ -60,12 +62,18 @@ constexpr DispatchRow kTable[] = {
     {ScaledCopy, Gray8To8, 0, scalar::scaledCopyGray8, "scalar::scaledCopyGray8"},
     {ScaledBlend, Argb32, 0, scalar::scaledBlend32, "scalar::scaledBlend32"},
     {ScaledBlend, Palette8, 0, scalar::scaledBlendPalette8, "scalar::scaledBlendPalette8"},
+    {ScaledBlendSourceAlpha, Argb32, kAvx2 | kNormalOp, avx2::scaledBlendSourceAlpha, "avx2::scaledBlendSourceAlpha"},
+    {ScaledBlendSourceAlpha, Argb32, kSse2 | kNormalOp, sse2::scaledBlendSourceAlpha, "sse2::scaledBlendSourceAlpha"},
     {ScaledBlendSourceAlpha, Argb32, 0, scalar::scaledBlendSourceAlpha, "scalar::scaledBlendSourceAlpha"},
 
     {FilteredCopy, Argb32, 0, scalar::filteredCopy32, "scalar::filteredCopy32"},
     {FilteredCopy, Palette8, 0, scalar::filteredCopyPalette8, "scalar::filteredCopyPalette8"},
     {FilteredCopy, Gray8To8, 0, scalar::filteredCopyGray8, "scalar::filteredCopyGray8"},
     {FilteredBlend, Argb32, 0, scalar::filteredBlend32, "scalar::filteredBlend32"},
+    {FilteredBlendSourceAlpha, Argb32, kAvx2 | kNormalOp, avx2::filteredBlendSourceAlpha,
+     "avx2::filteredBlendSourceAlpha"},
+    {FilteredBlendSourceAlpha, Argb32, kSse2 | kNormalOp, sse2::filteredBlendSourceAlpha,
+     "sse2::filteredBlendSourceAlpha"},
     {FilteredBlendSourceAlpha, Argb32, 0, scalar::filteredBlendSourceAlpha, "scalar::filteredBlendSourceAlpha"},
 };
 

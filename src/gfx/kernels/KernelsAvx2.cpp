@@ -204,3 +204,172 @@ void composite32(const KernelArgs& a) { compositeImpl<false>(a); }
 void compositeSourceAlpha(const KernelArgs& a) { compositeImpl<true>(a); }
 
 } // namespace gfx::kernels::avx2
+
+namespace gfx::kernels::avx2 {
+
+namespace {
+
+// a + ((((b - a) * f) mod 2^16) >> 8), masked to 8 bits: the packed lerp, per 16-bit lane.
+inline __m256i lerp16(__m256i a, __m256i b, __m256i f)
+{
+    const __m256i step = _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_sub_epi16(b, a), f), 8);
+    return _mm256_and_si256(_mm256_add_epi16(a, step), _mm256_set1_epi16(0xFF));
+}
+
+inline __m256i select(__m256i mask, __m256i whenSet, __m256i otherwise)
+{
+    return _mm256_blendv_epi8(otherwise, whenSet, mask);
+}
+
+// The transparent-pixel colour fix on eight pixel quads, in the reference's order.
+inline void fixTransparent8(__m256i& p00, __m256i& p10, __m256i& p01, __m256i& p11)
+{
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i alpha = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+    const __m256i rgb = _mm256_set1_epi32(0x00FFFFFF);
+    const __m256i z00 = _mm256_cmpeq_epi32(_mm256_and_si256(p00, alpha), zero);
+    const __m256i z10 = _mm256_cmpeq_epi32(_mm256_and_si256(p10, alpha), zero);
+    const __m256i z01 = _mm256_cmpeq_epi32(_mm256_and_si256(p01, alpha), zero);
+    const __m256i z11 = _mm256_cmpeq_epi32(_mm256_and_si256(p11, alpha), zero);
+    const __m256i q00 = select(_mm256_andnot_si256(z10, z00), _mm256_and_si256(p10, rgb), p00);
+    const __m256i q10 = select(_mm256_andnot_si256(z00, z10), _mm256_and_si256(p00, rgb), p10);
+    const __m256i q01 = select(_mm256_andnot_si256(z11, z01), _mm256_and_si256(p11, rgb), p01);
+    const __m256i q11 = select(_mm256_andnot_si256(z01, z11), _mm256_and_si256(p01, rgb), p11);
+    const __m256i upper = _mm256_and_si256(z00, z10);
+    p00 = select(upper, _mm256_and_si256(q01, rgb), q00);
+    p10 = select(upper, _mm256_and_si256(q11, rgb), q10);
+    const __m256i lower = _mm256_and_si256(z01, z11);
+    p01 = select(lower, _mm256_and_si256(p00, rgb), q01);
+    p11 = select(lower, _mm256_and_si256(p10, rgb), q11);
+}
+
+// Source-alpha blend of eight source pixels (as unpacked low and high halves) onto the
+// destination at i: w = W[MUL[a][alpha]], or W3 with the low-alpha cut.
+inline void blendOver8(std::uint8_t* d, int i, __m256i sLow, __m256i sHigh, std::uint32_t opacity, bool lowAlphaCut)
+{
+    const __m256i zero = _mm256_setzero_si256();
+    __m256i aLow = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(sLow, 0xFF), 0xFF);
+    __m256i aHigh = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(sHigh, 0xFF), 0xFF);
+    if (opacity != 255) {
+        const __m256i a = _mm256_set1_epi16(static_cast<short>(opacity));
+        aLow = scaleOpacity16(aLow, a);
+        aHigh = scaleOpacity16(aHigh, a);
+    }
+    __m256i wLow = _mm256_and_si256(weightOf(aLow), colourLanes());
+    __m256i wHigh = _mm256_and_si256(weightOf(aHigh), colourLanes());
+    if (lowAlphaCut) {
+        const __m256i two = _mm256_set1_epi16(2);
+        wLow = _mm256_and_si256(wLow, _mm256_cmpgt_epi16(aLow, two));
+        wHigh = _mm256_and_si256(wHigh, _mm256_cmpgt_epi16(aHigh, two));
+    }
+    const __m256i dv = loadPixels(d, i);
+    const __m256i lo = mix(_mm256_unpacklo_epi8(dv, zero), sLow, wLow);
+    const __m256i hi = mix(_mm256_unpackhi_epi8(dv, zero), sHigh, wHigh);
+    storePixels(d, i, _mm256_packus_epi16(lo, hi));
+}
+
+template <typename Pixel, typename Vector>
+void walkScaledRows(const KernelArgs& a, Pixel pixel, Vector vector8)
+{
+    forEachScaledRow(a, [&](std::uint8_t* d, const std::uint8_t* row, std::uint32_t fy) {
+        const int n = a.width;
+        int i = 0;
+        for (const int head = headPixels(d, n, 32); i < head; ++i)
+            pixel(d, row, fy, i);
+        for (; i + 8 <= n; i += 8)
+            vector8(d, row, fy, i);
+        for (; i < n; ++i)
+            pixel(d, row, fy, i);
+    });
+}
+
+} // namespace
+
+void solidFill32(const KernelArgs& a)
+{
+    const __m256i colour = _mm256_set1_epi32(static_cast<int>(a.colour));
+    walkRows(
+        a, [&](std::uint8_t* d, const std::uint8_t*, int i) { store32(d + 4 * i, a.colour); },
+        [&](std::uint8_t* d, const std::uint8_t*, int i) { storePixels(d, i, colour); });
+}
+
+void scaledBlendSourceAlpha(const KernelArgs& a)
+{
+    const NxTables& t = *a.tables;
+    const std::int32_t* cols = a.colIndex;
+    walkScaledRows(
+        a,
+        [&](std::uint8_t* d, const std::uint8_t* row, std::uint32_t, int i) {
+            const std::uint32_t s = load32(row + 4 * static_cast<std::ptrdiff_t>(cols[i]));
+            store32(d + 4 * i, blendNormal(load32(d + 4 * i), s, sourceAlphaWeight(s, a.opacity, t)));
+        },
+        [&](std::uint8_t* d, const std::uint8_t* row, std::uint32_t, int i) {
+            const __m256i index = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cols + i));
+            const __m256i sv = _mm256_i32gather_epi32(reinterpret_cast<const int*>(row), index, 4);
+            const __m256i alphaMask = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+            const __m256i sa = _mm256_and_si256(sv, alphaMask);
+            if (_mm256_testz_si256(sa, sa))
+                return;
+            if (a.opacity == 255 && _mm256_movemask_epi8(_mm256_cmpeq_epi32(sa, alphaMask)) == -1) {
+                storePixels(d, i, _mm256_blendv_epi8(sv, loadPixels(d, i), alphaMask));
+                return;
+            }
+            const __m256i zero = _mm256_setzero_si256();
+            blendOver8(d, i, _mm256_unpacklo_epi8(sv, zero), _mm256_unpackhi_epi8(sv, zero), a.opacity, false);
+        });
+}
+
+void filteredBlendSourceAlpha(const KernelArgs& a)
+{
+    const NxTables& t = *a.tables;
+    const std::int32_t* cols = a.colIndex;
+    const std::uint8_t* weights = a.colWeight;
+    const bool fix = a.colourFix;
+    const bool cut = a.lowAlphaCut;
+    walkScaledRows(
+        a,
+        [&](std::uint8_t* d, const std::uint8_t* row, std::uint32_t fy, int i) {
+            const std::uint32_t s = filtered32(row, row + a.srcPitch, cols[i], weights[i], fy, fix);
+            store32(d + 4 * i, blendNormal(load32(d + 4 * i), s, filteredAlphaWeight(s, a.opacity, cut, t)));
+        },
+        [&](std::uint8_t* d, const std::uint8_t* row, std::uint32_t fy, int i) {
+            const std::uint8_t* below = row + a.srcPitch;
+            // Gathered in the order 0, 1, 4, 5 / 2, 3, 6, 7 so that the in-lane shuffles below
+            // leave the pixels in their natural order.
+            const __m128i c0123 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cols + i));
+            const __m128i c4567 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cols + i + 4));
+            const __m128i ia = _mm_unpacklo_epi64(c0123, c4567);
+            const __m128i ib = _mm_unpackhi_epi64(c0123, c4567);
+            const auto* up = reinterpret_cast<const long long*>(row);
+            const auto* dn = reinterpret_cast<const long long*>(below);
+            const __m256 upA = _mm256_castsi256_ps(_mm256_i32gather_epi64(up, ia, 4));
+            const __m256 upB = _mm256_castsi256_ps(_mm256_i32gather_epi64(up, ib, 4));
+            const __m256 dnA = _mm256_castsi256_ps(_mm256_i32gather_epi64(dn, ia, 4));
+            const __m256 dnB = _mm256_castsi256_ps(_mm256_i32gather_epi64(dn, ib, 4));
+            __m256i p00 = _mm256_castps_si256(_mm256_shuffle_ps(upA, upB, _MM_SHUFFLE(2, 0, 2, 0)));
+            __m256i p10 = _mm256_castps_si256(_mm256_shuffle_ps(upA, upB, _MM_SHUFFLE(3, 1, 3, 1)));
+            __m256i p01 = _mm256_castps_si256(_mm256_shuffle_ps(dnA, dnB, _MM_SHUFFLE(2, 0, 2, 0)));
+            __m256i p11 = _mm256_castps_si256(_mm256_shuffle_ps(dnA, dnB, _MM_SHUFFLE(3, 1, 3, 1)));
+            const __m256i alphaMask = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+            // Thirty-two transparent neighbours filter to alpha 0: the destination stays.
+            const __m256i anyAlpha =
+                _mm256_and_si256(_mm256_or_si256(_mm256_or_si256(p00, p10), _mm256_or_si256(p01, p11)), alphaMask);
+            if (_mm256_testz_si256(anyAlpha, anyAlpha))
+                return;
+            if (fix)
+                fixTransparent8(p00, p10, p01, p11);
+            const __m256i zero = _mm256_setzero_si256();
+            const __m256i w32 = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(weights + i)));
+            const __m256i pairs = _mm256_or_si256(w32, _mm256_slli_epi32(w32, 16));
+            const __m256i fxLow = _mm256_unpacklo_epi32(pairs, pairs);
+            const __m256i fxHigh = _mm256_unpackhi_epi32(pairs, pairs);
+            const __m256i fyv = _mm256_set1_epi16(static_cast<short>(fy));
+            const __m256i topLow = lerp16(_mm256_unpacklo_epi8(p00, zero), _mm256_unpacklo_epi8(p10, zero), fxLow);
+            const __m256i topHigh = lerp16(_mm256_unpackhi_epi8(p00, zero), _mm256_unpackhi_epi8(p10, zero), fxHigh);
+            const __m256i bottomLow = lerp16(_mm256_unpacklo_epi8(p01, zero), _mm256_unpacklo_epi8(p11, zero), fxLow);
+            const __m256i bottomHigh = lerp16(_mm256_unpackhi_epi8(p01, zero), _mm256_unpackhi_epi8(p11, zero), fxHigh);
+            blendOver8(d, i, lerp16(topLow, bottomLow, fyv), lerp16(topHigh, bottomHigh, fyv), a.opacity, cut);
+        });
+}
+
+} // namespace gfx::kernels::avx2
