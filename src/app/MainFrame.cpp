@@ -57,6 +57,11 @@ MainFrame::MainFrame(CommandTarget* target, QWidget* parent) : QMainWindow(paren
     createMenus();
     createToolBar();
     createStatusBar();
+    // All windows of the program come forward together when it is activated.
+    connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+        if (state == Qt::ApplicationActive)
+            bringWindowsForward();
+    });
     // Accelerators of commands without a handler must not fire before any menu was opened.
     refreshStates();
 }
@@ -314,9 +319,42 @@ void MainFrame::applyFullScreenBars()
     m_toolBar->setVisible(show && m_toolBarWasVisible);
 }
 
+void MainFrame::addToolWindow(QWidget* window) { m_toolWindows.push_back({window, false}); }
+
+void MainFrame::bringWindowsForward()
+{
+    for (ToolWindow& t : m_toolWindows) {
+        if (t.window && t.window->isVisible())
+            t.window->raise();
+    }
+    raise();
+}
+
 void MainFrame::changeEvent(QEvent* event)
 {
     QMainWindow::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange)
+        return;
+    if (isMinimized()) {
+        for (ToolWindow& t : m_toolWindows) {
+            if (t.window && t.window->isVisible()) {
+                t.window->hide();
+                t.hiddenByMinimise = true;
+            }
+        }
+        return;
+    }
+    const auto* change = static_cast<QWindowStateChangeEvent*>(event);
+    if (!(change->oldState() & Qt::WindowMinimized))
+        return;
+    for (ToolWindow& t : m_toolWindows) {
+        if (t.window && t.hiddenByMinimise) {
+            t.window->setAttribute(Qt::WA_ShowWithoutActivating);
+            t.window->show();
+        }
+        t.hiddenByMinimise = false;
+    }
+    raise();
 }
 
 }  // namespace app

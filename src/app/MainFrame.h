@@ -3,7 +3,10 @@
 #include <QMainWindow>
 #include <QRect>
 
+#include <QPointer>
+
 #include <map>
+#include <vector>
 
 class QAction;
 class QLabel;
@@ -57,6 +60,11 @@ public:
     void setMenuByMouse(bool on);
     bool menuRequested() const noexcept { return m_menuByMouse || m_menuBySysCommand; }
 
+    // Tool windows (file list, console, workspace) follow the frame: minimising it hides the
+    // visible ones, restoring it shows them again; activation brings them forward together.
+    void addToolWindow(QWidget* window);
+    void bringWindowsForward();
+
     // The text of the stretching status pane; the idle text is a single blank.
     void setStatusText(const QString& text);
     QString statusText() const;
@@ -82,6 +90,11 @@ private:
     bool m_toolBarWasVisible = true;
     bool m_menuByMouse = false;
     bool m_menuBySysCommand = false;
+    struct ToolWindow {
+        QPointer<QWidget> window;
+        bool hiddenByMinimise = false;
+    };
+    std::vector<ToolWindow> m_toolWindows;
 };
 
 }  // namespace app

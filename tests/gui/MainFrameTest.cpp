@@ -176,4 +176,21 @@ TEST_F(MainFrameTest, FullScreenRestoresTheRectangleAndTheBars)
     EXPECT_FALSE(frame()->statusBar()->isVisible()) << "hidden before, hidden after";
 }
 
+TEST_F(MainFrameTest, MinimisingHidesToolWindowsAndRestoringShowsThem)
+{
+    startWith(startScript());
+    QWidget visibleTool, hiddenTool;
+    visibleTool.show();
+    frame()->addToolWindow(&visibleTool);
+    frame()->addToolWindow(&hiddenTool);
+    frame()->showMinimized();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(visibleTool.isVisible());
+    EXPECT_FALSE(hiddenTool.isVisible());
+    frame()->showNormal();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(visibleTool.isVisible()) << "shown again with the frame";
+    EXPECT_FALSE(hiddenTool.isVisible()) << "hidden before minimising, hidden after";
+}
+
 }  // namespace
