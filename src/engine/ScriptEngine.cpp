@@ -172,7 +172,14 @@ bool ScriptEngine::open()
 
 bool ScriptEngine::openBare()
 {
-    return createState();
+    if (!createState())
+        return false;
+    // Nothing a script could see, but its failures are reported in Japanese.
+    if (lua_cpcall(m_state, [](lua_State* L) { profile::installTranslator(L); return 0; }, nullptr) != 0) {
+        close();
+        return false;
+    }
+    return true;
 }
 
 void ScriptEngine::pushName(std::string_view name)

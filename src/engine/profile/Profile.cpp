@@ -98,6 +98,12 @@ int translateTop(lua_State* L)
 
 }  // namespace
 
+void installTranslator(lua_State* L)
+{
+    lua_pushcfunction(L, hostFunction<translateTop>);
+    setKey(L, &kTranslatorKey);
+}
+
 void translateErrorProtected(lua_State* L, int index)
 {
     if (lua_type(L, index) != LUA_TSTRING)
@@ -854,8 +860,7 @@ int openBaseProfile(lua_State* L)
     setKey(L, &kTracebackKey);
     lua_settop(L, g);
 
-    lua_pushcfunction(L, hostFunction<translateTop>);
-    setKey(L, &kTranslatorKey);
+    installTranslator(L);
     lua_settop(L, 0);
     return 0;
 }

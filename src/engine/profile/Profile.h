@@ -25,6 +25,10 @@ int loadBuffer(lua_State* L, std::string_view bytes, const char* chunkName);
 // Must run inside a call from the interpreter (it may raise a memory error).
 void translateError(lua_State* L, int index);
 
+// [-0, +0] Lets host code translate messages of this state; a bare state gets only this, so
+// that what goes wrong in it still reaches the user in Japanese. May raise a memory error.
+void installTranslator(lua_State* L);
+
 // The same from host code outside any call: the translation runs under protection.
 void translateErrorProtected(lua_State* L, int index);
 

@@ -1,5 +1,7 @@
 #include "EngineTestSupport.h"
 
+#include "engine/ScriptCall.h"
+
 #include <cstdlib>
 
 using enginetest::EngineFixture;
@@ -118,6 +120,13 @@ TEST(EngineLifecycle, ReopenStartsAFreshStateAndBareHasNothing)
     ASSERT_TRUE(e.openBare());
     lua_getglobal(e.state(), "print");
     EXPECT_TRUE(lua_isnil(e.state(), -1)) << "a bare state has nothing registered";
+    lua_pop(e.state(), 1);
+    // ...yet what fails in it is reported in Japanese.
+    ASSERT_EQ(luaL_loadstring(e.state(), "print('x')"), 0);
+    EXPECT_EQ(engine::protectedCall(e.state(), 0, 0, false), engine::StatusRuntimeError);
+    EXPECT_NE(platform::cp932ToUtf8(lua_tostring(e.state(), -1)).find("グローバル変数 `print' に対して関数呼び出し構文が使われました"),
+              std::string::npos)
+        << lua_tostring(e.state(), -1);
     lua_pop(e.state(), 1);
     e.close();
     EXPECT_FALSE(e.isOpen());
