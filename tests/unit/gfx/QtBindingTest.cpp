@@ -22,8 +22,10 @@ QApplication& app()
     static int argc = 1;
     static char name[] = "gfxqt_tests";
     static char* argv[] = {name, nullptr};
-    static QApplication instance(argc, argv);
-    return instance;
+    // Never destroyed: tearing Qt down among the program's static destructors crashes, and a
+    // pointer held by a static is not a leak.
+    static QApplication* instance = new QApplication(argc, argv);
+    return *instance;
 }
 
 // A view-like widget: its paint event updates the window through the painter.
