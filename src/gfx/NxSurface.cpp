@@ -25,7 +25,9 @@ NxSurface::NxSurface(int bitsPerPixel)
 
 NxSurface::~NxSurface() = default;
 
-bool NxSurface::create(std::int32_t width, std::int32_t height)
+bool NxSurface::create(std::int32_t width, std::int32_t height) { return allocate(width, height, true); }
+
+bool NxSurface::allocate(std::int32_t width, std::int32_t height, bool zeroFill)
 {
     if ((m_requestedBits != 8 && m_requestedBits != 32) || isCreated())
         return false;
@@ -38,7 +40,8 @@ bool NxSurface::create(std::int32_t width, std::int32_t height)
 
     const std::size_t headerBytes = m_requestedBits == 8 ? 40 + 256 * 4 : 40;
     std::unique_ptr<std::byte[]> header(new (std::nothrow) std::byte[headerBytes]());
-    std::unique_ptr<std::uint8_t[]> block(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(bytes)]());
+    std::unique_ptr<std::uint8_t[]> block(zeroFill ? new (std::nothrow) std::uint8_t[static_cast<std::size_t>(bytes)]()
+                                                   : new (std::nothrow) std::uint8_t[static_cast<std::size_t>(bytes)]);
     if (!header || !block)
         return false;
 
@@ -68,7 +71,8 @@ bool NxSurface::createFromDib(const NxBitmapInfoHeader* header, const void* bits
     NxPixelBuffer source;
     if (!source.attach(header, bits))
         return false;
-    if (!create(header->biWidth, header->biHeight))
+    // The conversion writes every pixel of a surface of the bitmap's own size.
+    if (!allocate(header->biWidth, header->biHeight, false))
         return false;
     return copyPixels(0, 0, source);
 }

@@ -71,6 +71,9 @@ public:
     int dcRefCount() const { return m_dcRefCount; }
 
 private:
+    // create() with or without zero-filled pixels (a full conversion overwrites every one).
+    bool allocate(std::int32_t width, std::int32_t height, bool zeroFill);
+
     NxPixelBuffer m_pixels;
     int m_requestedBits;
     std::unique_ptr<std::byte[]> m_header;
