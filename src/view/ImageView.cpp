@@ -62,7 +62,7 @@ ImageView::ImageView(const ViewState& state, Callbacks callbacks, QWidget* paren
     : QAbstractScrollArea(parent),
       m_state(state),
       m_callbacks(std::move(callbacks)),
-      m_renderer(std::make_unique<ViewRenderer>()),
+      m_renderer(std::make_unique<ViewRenderer>(viewport())),
       m_pagerCursor(makeDragCursor(DragCursor::Pager)),
       m_viewerCursor(makeDragCursor(DragCursor::Viewer))
 {
@@ -183,9 +183,10 @@ void ImageView::paintEvent(QPaintEvent* event)
     QPoint origin = -scrollPosition();
     if (m_callbacks.fullScreen && m_callbacks.fullScreen() && m_callbacks.ignoreSizeChanges && m_callbacks.ignoreSizeChanges())
         origin.ry() -= viewport()->mapToGlobal(QPoint(0, 0)).y();
-    m_renderer->paint(painter, event->rect(), origin, fillColour(m_state.backgroundColour));
+    m_renderer->setFillColour(fillColour(m_state.backgroundColour));
+    m_renderer->paint(painter, origin);
     if (m_overlay)
-        presentSurface(painter, *m_overlay, -scrollPosition());
+        m_renderer->present(painter, *m_overlay, -scrollPosition());
 }
 
 bool ImageView::drawScreen(const gfx::NxSurface& surface)

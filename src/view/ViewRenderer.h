@@ -9,6 +9,7 @@
 #include <memory>
 
 class QPainter;
+class QWidget;
 
 namespace gfx {
 class NxSurface;
@@ -16,27 +17,32 @@ class NxSurface;
 
 namespace view {
 
-// Paints the view: the background (tiled pattern or colour) and the front image stretched to
-// its node, band by band through the graphics library.
+// The view's drawing tree: a window bound to the view's widget, a root carrying the scroll
+// offset, the background node (tiled pattern or colour, z -1000) and the front-image node
+// (stretched with source alpha and optional linear filter, z 0). It paints band by band
+// through the window's strip.
 class ViewRenderer {
 public:
-    ViewRenderer();
+    explicit ViewRenderer(QWidget* widget);
     ~ViewRenderer();
     ViewRenderer(const ViewRenderer&) = delete;
     ViewRenderer& operator=(const ViewRenderer&) = delete;
 
+    // Attaches the surface (or none) with its drawing parameters: source alpha, plus the
+    // linear filter when asked.
     void setFront(gfx::NxSurface* surface, bool linearFilter);
     void setBackground(gfx::NxSurface* surface);
+    void setFillColour(std::uint32_t argb);
+    // Node geometry from the layout, in the widget's logical pixels.
     void setLayout(const Layout& layout);
-    // Paints `dirty` (widget coordinates); `origin` is where the tree's root goes.
-    void paint(QPainter& painter, const QRect& dirty, QPoint origin, uint32_t fillArgb);
+    // Paints the window: the root moved to `origin` (the negated scroll position).
+    void paint(QPainter& painter, QPoint origin);
+    // Copies a surface onto the painter at `at` (logical pixels), alpha not shown.
+    void present(QPainter& painter, const gfx::NxSurface& surface, QPoint at);
 
 private:
     struct Tree;
     std::unique_ptr<Tree> m_tree;
 };
-
-// Copies a whole surface with its top-left corner at `at`, a plain copy that ignores alpha.
-void presentSurface(QPainter& painter, const gfx::NxSurface& surface, QPoint at);
 
 }  // namespace view

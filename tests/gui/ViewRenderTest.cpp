@@ -1,0 +1,115 @@
+#include "AppFixture.h"
+
+#include "gfx/NxSurface.h"
+#include "view/ImageView.h"
+
+#include <QImage>
+
+#include <cstring>
+#include <functional>
+
+namespace {
+
+// What the view paints, read back from the widget.
+class ViewRenderTest : public guitest::AppFixture {
+protected:
+    view::ImageView* view() { return application->imageView(); }
+
+    // A 32 bpp picture whose pixel (x, y) from the top is colour(x, y), 0xAARRGGBB.
+    static std::unique_ptr<gfx::NxSurface> picture(int w, int h, const std::function<std::uint32_t(int, int)>& colour)
+    {
+        auto s = std::make_unique<gfx::NxSurface>(32);
+        EXPECT_TRUE(s->create(w, h));
+        gfx::NxDrawContext* dc = s->acquireDC();
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x) {
+                const std::uint32_t c = colour(x, y);
+                std::memcpy(dc->firstRow + static_cast<std::ptrdiff_t>(dc->pitch) * y + 4 * x, &c, 4);
+            }
+        }
+        s->releaseDC();
+        return s;
+    }
+
+    QImage shot()
+    {
+        view()->viewport()->repaint();
+        return view()->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    }
+
+    void sizeView(int w, int h)
+    {
+        application->mainFrame()->resize(w + 200, h + 200);
+        view()->setFixedSize(w, h);
+        QCoreApplication::processEvents();
+    }
+};
+
+TEST_F(ViewRenderTest, SmallPictureCentredOnBlack)
+{
+    startWith(startScript());
+    sizeView(100, 80);
+    application->setBackgroundColour(0);
+    application->setScaling(1.0);
+    auto red = picture(10, 10, [](int, int) { return 0xFFFF0000u; });
+    application->setFrontImage(red.get());
+    const QImage img = shot();
+    ASSERT_EQ(img.size(), QSize(100, 80));
+    EXPECT_EQ(img.pixel(45, 35), qRgb(255, 0, 0)) << "top-left pixel of the centred picture";
+    EXPECT_EQ(img.pixel(54, 44), qRgb(255, 0, 0)) << "bottom-right pixel";
+    EXPECT_EQ(img.pixel(44, 35), qRgb(0, 0, 0));
+    EXPECT_EQ(img.pixel(55, 44), qRgb(0, 0, 0));
+    EXPECT_EQ(img.pixel(0, 0), qRgb(0, 0, 0));
+    EXPECT_EQ(img.pixel(99, 79), qRgb(0, 0, 0));
+    application->setFrontImage(nullptr);
+}
+
+TEST_F(ViewRenderTest, PatternTilesFromTheTopLeft)
+{
+    startWith(startScript());
+    sizeView(100, 70);
+    auto pattern = picture(32, 32, [](int x, int y) { return 0xFF000000u | (x * 8) << 16 | (y * 8) << 8 | 0x40; });
+    application->setBackgroundImage(pattern.get());
+    const QImage img = shot();
+    for (auto [x, y] : {std::pair{0, 0}, std::pair{31, 31}, std::pair{32, 0}, std::pair{65, 40}, std::pair{99, 69}})
+        EXPECT_EQ(img.pixel(x, y), qRgb((x % 32) * 8, (y % 32) * 8, 0x40)) << x << "," << y;
+    application->setBackgroundImage(nullptr);
+}
+
+TEST_F(ViewRenderTest, TransparentPixelsShowThePattern)
+{
+    startWith(startScript());
+    sizeView(64, 64);
+    application->setScaling(1.0);
+    auto pattern = picture(8, 8, [](int x, int y) { return ((x + y) % 2) ? 0xFF202020u : 0xFFE0E0E0u; });
+    // Left half opaque blue, right half fully transparent.
+    auto half = picture(64, 64, [](int x, int) { return x < 32 ? 0xFF0000FFu : 0x00FF0000u; });
+    application->setBackgroundImage(pattern.get());
+    application->setFrontImage(half.get());
+    const QImage img = shot();
+    EXPECT_EQ(img.pixel(10, 10), qRgb(0, 0, 255));
+    EXPECT_EQ(img.pixel(40, 10), ((40 + 10) % 2) ? qRgb(0x20, 0x20, 0x20) : qRgb(0xE0, 0xE0, 0xE0));
+    EXPECT_EQ(img.pixel(41, 10), ((41 + 10) % 2) ? qRgb(0x20, 0x20, 0x20) : qRgb(0xE0, 0xE0, 0xE0));
+    application->setFrontImage(nullptr);
+    application->setBackgroundImage(nullptr);
+}
+
+TEST_F(ViewRenderTest, FilteringChangesOnlyScaledPictures)
+{
+    startWith(startScript());
+    sizeView(64, 64);
+    application->setBackgroundColour(0);
+    auto checker = picture(8, 8, [](int x, int y) { return ((x + y) % 2) ? 0xFFFFFFFFu : 0xFF000000u; });
+    application->setScaling(1.0);
+    application->setFrontImage(checker.get());
+    const QImage unscaledSmooth = shot();
+    application->setLinearFilter(false);
+    EXPECT_EQ(shot(), unscaledSmooth) << "unscaled pictures look the same either way";
+    application->setScaling(4.0);
+    const QImage scaledSharp = shot();
+    application->setLinearFilter(true);
+    EXPECT_NE(shot(), scaledSharp) << "scaled pictures are smoothed";
+    application->setFrontImage(nullptr);
+}
+
+}  // namespace
