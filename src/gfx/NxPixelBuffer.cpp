@@ -1,5 +1,8 @@
 #include "gfx/NxPixelBuffer.h"
 
+#include "kernels/ConvertRows.h"
+#include "kernels/Kernels.h"
+
 #include <algorithm>
 #include <bit>
 #include <climits>
@@ -136,6 +139,13 @@ void from24To32(const std::uint8_t* src, std::int32_t x, std::int32_t n, std::ui
                 const ConvertContext&)
 {
     const std::uint8_t* p = src + 3 * std::int64_t{x};
+#if defined(__x86_64__)
+    // The AVX2 level implies SSSE3, whose byte shuffle does four pixels at a time.
+    if (kernels::activeLevel() == kernels::Level::Avx2) {
+        kernels::bgr24ToArgb32Ssse3(p, dst, n);
+        return;
+    }
+#endif
     std::int32_t i = 0;
     if constexpr (std::endian::native == std::endian::little) {
         // Four pixels from three words: every decoded picture passes through here.

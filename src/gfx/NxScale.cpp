@@ -24,6 +24,9 @@ struct AxisResult {
     std::int64_t s0 = 0;
     std::int64_t s1 = 0;
     std::uint32_t startFraction = 0;
+    // The mapping before the clip's cut: destination baseD samples source baseS, fraction 0.
+    std::int64_t baseD = 0;
+    std::int64_t baseS = 0;
 };
 
 // One axis of the scaled clipping, in reading order: destination [d0, d1) against the clip
@@ -41,6 +44,8 @@ bool clipAxis(std::int64_t d0, std::int64_t d1, std::int64_t s0, std::int64_t s1
         d0 += static_cast<std::int64_t>(i128{b0 - s0} * dn / sn);
         s0 = b0;
     }
+    const std::int64_t baseD = d0;
+    const std::int64_t baseS = s0;
     if (d0 < c0) {
         const u128 product = static_cast<u128>(c0 - d0) * step;
         const u128 whole = product >> 32;
@@ -68,9 +73,17 @@ bool clipAxis(std::int64_t d0, std::int64_t d1, std::int64_t s0, std::int64_t s1
     const u128 lastK = room / step;
     if (lastK < static_cast<u128>(d1 - d0 - 1))
         d1 = d0 + static_cast<std::int64_t>(lastK) + 1;
-    out = {d0, d1, s0, s1, fraction};
+    out = {d0, d1, s0, s1, fraction, baseD, baseS};
     return true;
 }
+
+} // namespace
+
+bool clipScaled(const NxRect& dstRect, const NxRect& srcRect, std::int32_t srcWidth, std::int32_t srcHeight,
+                const NxRect& clip, std::int32_t originX, std::int32_t originY, bool filter, NxScaledPair& out,
+                AxisResult* columns);
+
+namespace {
 
 std::uint64_t stepOf(std::int64_t sourceSize, std::int64_t destinationSize)
 {
@@ -97,6 +110,66 @@ struct AxisTable {
     std::vector<std::int32_t> index;
     std::vector<std::uint8_t> weight;
 };
+
+// Entries are appended to the table (which then holds the walk from its first position on).
+void extendTable(AxisTable& table, std::int64_t index, std::uint32_t fraction, std::uint64_t step, std::size_t count)
+{
+    const auto stepFraction = static_cast<std::uint32_t>(step);
+    const auto stepInteger = static_cast<std::int64_t>(step >> 32);
+    for (std::size_t k = 0; k < count; ++k) {
+        table.index.push_back(static_cast<std::int32_t>(index));
+        table.weight.push_back(static_cast<std::uint8_t>(fraction >> 24));
+        const std::uint64_t sum = std::uint64_t{fraction} + stepFraction;
+        fraction = static_cast<std::uint32_t>(sum);
+        index += stepInteger + static_cast<std::int64_t>(sum >> 32);
+    }
+}
+
+// The column walk of one picture at one size is the same for every band of a strip: band k of
+// the row starts at entry (band left - base) of the whole row's walk. The walk is kept and
+// extended as bands further right ask for it.
+struct ColumnCache {
+    std::int64_t baseS = -1;
+    std::uint64_t step = 0;
+    AxisTable table;
+    std::int64_t nextIndex = 0;
+    std::uint32_t nextFraction = 0;
+};
+
+constexpr std::int64_t kMaxCachedColumns = std::int64_t{1} << 16;
+
+bool cachedColumns(ColumnCache& cache, const AxisResult& cols, std::uint64_t step, const std::int32_t*& index,
+                   const std::uint8_t*& weight)
+{
+    const std::int64_t first = cols.d0 - cols.baseD;
+    const std::int64_t end = cols.d1 - cols.baseD;
+    if (first < 0 || end > kMaxCachedColumns)
+        return false;
+    try {
+        if (cache.baseS != cols.baseS || cache.step != step) {
+            cache.baseS = cols.baseS;
+            cache.step = step;
+            cache.table.index.clear();
+            cache.table.weight.clear();
+            cache.nextIndex = cols.baseS;
+            cache.nextFraction = 0;
+        }
+        const auto have = static_cast<std::int64_t>(cache.table.index.size());
+        if (have < end) {
+            extendTable(cache.table, cache.nextIndex, cache.nextFraction, step, static_cast<std::size_t>(end - have));
+            // Where the walk goes on: one more step past the last entry.
+            const u128 next = static_cast<u128>(end) * step;
+            cache.nextIndex = cols.baseS + static_cast<std::int64_t>(next >> 32);
+            cache.nextFraction = static_cast<std::uint32_t>(next);
+        }
+    } catch (const std::bad_alloc&) {
+        cache.baseS = -1;
+        return false;
+    }
+    index = cache.table.index.data() + first;
+    weight = cache.table.weight.data() + first;
+    return true;
+}
 
 bool buildTable(std::int64_t start, std::uint32_t fraction, std::uint64_t step, std::int64_t count, bool reversed,
                 AxisTable& table)
@@ -133,6 +206,13 @@ bool scaledFilterOn(const NxBlitParams* params, const NxRect& srcRect, bool cons
 
 bool clipScaled(const NxRect& dstRect, const NxRect& srcRect, std::int32_t srcWidth, std::int32_t srcHeight,
                 const NxRect& clip, std::int32_t originX, std::int32_t originY, bool filter, NxScaledPair& out)
+{
+    return clipScaled(dstRect, srcRect, srcWidth, srcHeight, clip, originX, originY, filter, out, nullptr);
+}
+
+bool clipScaled(const NxRect& dstRect, const NxRect& srcRect, std::int32_t srcWidth, std::int32_t srcHeight,
+                const NxRect& clip, std::int32_t originX, std::int32_t originY, bool filter, NxScaledPair& out,
+                AxisResult* columns)
 {
     const bool mirrored = srcRect.right < srcRect.left;
     const bool flipped = srcRect.bottom < srcRect.top;
@@ -174,6 +254,8 @@ bool clipScaled(const NxRect& dstRect, const NxRect& srcRect, std::int32_t srcWi
     out.steps.yStepInteger = static_cast<std::uint32_t>(yStep >> 32);
     out.mirrored = mirrored;
     out.flipped = flipped;
+    if (columns != nullptr)
+        *columns = cols;
     return true;
 }
 
@@ -186,19 +268,28 @@ int drawScaled(NxScaledOp op, NxSurface& dst, const NxRect& dstRect, NxSurface& 
     const bool dest8 = dst.bitsPerPixel() == 8;
     const bool filter = scaledFilterOn(&params, srcRect, op == NxScaledOp::ConstantAlphaBlend && source8);
     NxScaledPair pair;
+    AxisResult columnAxis;
     if (!clipScaled(dstRect, srcRect, src.width(), src.height(), dst.clipRect(), dst.originX(), dst.originY(), filter,
-                    pair))
+                    pair, &columnAxis))
         return 1;
 
-    // The tables are rebuilt by every call; keeping their storage avoids an allocation per band.
+    // Row tables are a few entries per band; the column walk is shared by the bands of a row.
     thread_local AxisTable rows;
     thread_local AxisTable cols;
+    thread_local ColumnCache columnCache;
     const NxStepRecord& s = pair.steps;
     const std::uint64_t yStep = std::uint64_t{s.yStepInteger} << 32 | s.yStepFraction;
     const std::uint64_t xStep = std::uint64_t{s.xStepInteger} << 32 | s.xStepFraction;
-    if (!buildTable(pair.src.top, s.yStartFraction, yStep, pair.dst.height(), pair.flipped, rows) ||
-        !buildTable(pair.src.left, s.xStartFraction, xStep, pair.dst.width(), pair.mirrored, cols))
+    if (!buildTable(pair.src.top, s.yStartFraction, yStep, pair.dst.height(), pair.flipped, rows))
         return 0;
+    const std::int32_t* colIndex = nullptr;
+    const std::uint8_t* colWeight = nullptr;
+    if (pair.mirrored || !cachedColumns(columnCache, columnAxis, xStep, colIndex, colWeight)) {
+        if (!buildTable(pair.src.left, s.xStartFraction, xStep, pair.dst.width(), pair.mirrored, cols))
+            return 0;
+        colIndex = cols.index.data();
+        colWeight = cols.weight.data();
+    }
 
     kernels::KernelArgs a;
     const NxPixelBuffer& d = dst.pixels();
@@ -210,8 +301,8 @@ int drawScaled(NxScaledOp op, NxSurface& dst, const NxRect& dstRect, NxSurface& 
     a.srcPitch = src.pixels().pitch();
     a.rowIndex = rows.index.data();
     a.rowWeight = rows.weight.data();
-    a.colIndex = cols.index.data();
-    a.colWeight = cols.weight.data();
+    a.colIndex = colIndex;
+    a.colWeight = colWeight;
     a.palette = source8 ? src.pixels().colourTable() : nullptr;
     a.opacity = opacity;
     a.tables = &tables();

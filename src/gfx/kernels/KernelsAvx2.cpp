@@ -209,11 +209,11 @@ namespace gfx::kernels::avx2 {
 
 namespace {
 
-// a + ((((b - a) * f) mod 2^16) >> 8), masked to 8 bits: the packed lerp, per 16-bit lane.
-inline __m256i lerp16(__m256i a, __m256i b, __m256i f)
+// a + floor((b - a) * f / 256) per 16-bit lane, the packed lerp's result: with f7 = f << 7 the
+// signed high half of 2 (b - a) * f7 is exactly that floor, and the sum stays within 0..255.
+inline __m256i lerp16(__m256i a, __m256i b, __m256i f7)
 {
-    const __m256i step = _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_sub_epi16(b, a), f), 8);
-    return _mm256_and_si256(_mm256_add_epi16(a, step), _mm256_set1_epi16(0xFF));
+    return _mm256_add_epi16(a, _mm256_mulhi_epi16(_mm256_slli_epi16(_mm256_sub_epi16(b, a), 1), f7));
 }
 
 inline __m256i select(__m256i mask, __m256i whenSet, __m256i otherwise)
@@ -304,8 +304,10 @@ void scaledBlendSourceAlpha(const KernelArgs& a)
             store32(d + 4 * i, blendNormal(load32(d + 4 * i), s, sourceAlphaWeight(s, a.opacity, t)));
         },
         [&](std::uint8_t* d, const std::uint8_t* row, std::uint32_t, int i) {
-            const __m256i index = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cols + i));
-            const __m256i sv = _mm256_i32gather_epi32(reinterpret_cast<const int*>(row), index, 4);
+            const auto at = [&](int k) {
+                return static_cast<int>(load32(row + 4 * static_cast<std::ptrdiff_t>(cols[i + k])));
+            };
+            const __m256i sv = _mm256_setr_epi32(at(0), at(1), at(2), at(3), at(4), at(5), at(6), at(7));
             const __m256i alphaMask = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
             const __m256i sa = _mm256_and_si256(sv, alphaMask);
             if (_mm256_testz_si256(sa, sa))
@@ -334,41 +336,61 @@ void filteredBlendSourceAlpha(const KernelArgs& a)
         },
         [&](std::uint8_t* d, const std::uint8_t* row, std::uint32_t fy, int i) {
             const std::uint8_t* below = row + a.srcPitch;
-            // Gathered in the order 0, 1, 4, 5 / 2, 3, 6, 7 so that the in-lane shuffles below
-            // leave the pixels in their natural order.
-            const __m128i c0123 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cols + i));
-            const __m128i c4567 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cols + i + 4));
-            const __m128i ia = _mm_unpacklo_epi64(c0123, c4567);
-            const __m128i ib = _mm_unpackhi_epi64(c0123, c4567);
-            const auto* up = reinterpret_cast<const long long*>(row);
-            const auto* dn = reinterpret_cast<const long long*>(below);
-            const __m256 upA = _mm256_castsi256_ps(_mm256_i32gather_epi64(up, ia, 4));
-            const __m256 upB = _mm256_castsi256_ps(_mm256_i32gather_epi64(up, ib, 4));
-            const __m256 dnA = _mm256_castsi256_ps(_mm256_i32gather_epi64(dn, ia, 4));
-            const __m256 dnB = _mm256_castsi256_ps(_mm256_i32gather_epi64(dn, ib, 4));
+            // Plain 64-bit loads of each neighbour pair: on the machines measured they beat the
+            // gather instructions by a quarter of the kernel's time.
+            const auto pairAt = [&](const std::uint8_t* r, int k) {
+                return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(r + 4 * static_cast<std::ptrdiff_t>(cols[i + k])));
+            };
+            // Pairs of pixels k, k + 1 in the low half and k + 4, k + 5 in the high half, so that
+            // the in-lane shuffles below leave the pixels in their natural order.
+            const auto quad = [&](const std::uint8_t* r, int k) {
+                const __m128i lo = _mm_unpacklo_epi64(pairAt(r, k), pairAt(r, k + 1));
+                const __m128i hi = _mm_unpacklo_epi64(pairAt(r, k + 4), pairAt(r, k + 5));
+                return _mm256_castsi256_ps(_mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1));
+            };
+            const __m256 upA = quad(row, 0);
+            const __m256 upB = quad(row, 2);
+            const __m256 dnA = quad(below, 0);
+            const __m256 dnB = quad(below, 2);
             __m256i p00 = _mm256_castps_si256(_mm256_shuffle_ps(upA, upB, _MM_SHUFFLE(2, 0, 2, 0)));
             __m256i p10 = _mm256_castps_si256(_mm256_shuffle_ps(upA, upB, _MM_SHUFFLE(3, 1, 3, 1)));
             __m256i p01 = _mm256_castps_si256(_mm256_shuffle_ps(dnA, dnB, _MM_SHUFFLE(2, 0, 2, 0)));
             __m256i p11 = _mm256_castps_si256(_mm256_shuffle_ps(dnA, dnB, _MM_SHUFFLE(3, 1, 3, 1)));
             const __m256i alphaMask = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+            const __m256i zero = _mm256_setzero_si256();
             // Thirty-two transparent neighbours filter to alpha 0: the destination stays.
             const __m256i anyAlpha =
                 _mm256_and_si256(_mm256_or_si256(_mm256_or_si256(p00, p10), _mm256_or_si256(p01, p11)), alphaMask);
             if (_mm256_testz_si256(anyAlpha, anyAlpha))
                 return;
-            if (fix)
-                fixTransparent8(p00, p10, p01, p11);
-            const __m256i zero = _mm256_setzero_si256();
-            const __m256i w32 = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(weights + i)));
+            // The smallest alpha of each quad: 255 everywhere is opaque, 0 anywhere needs the fix.
+            const __m256i leastAlpha = _mm256_and_si256(
+                _mm256_min_epu8(_mm256_min_epu8(p00, p10), _mm256_min_epu8(p01, p11)), alphaMask);
+            if (fix) {
+                const __m256i z = _mm256_cmpeq_epi32(leastAlpha, zero);
+                if (!_mm256_testz_si256(z, z))
+                    fixTransparent8(p00, p10, p01, p11);
+            }
+            const __m256i allAlpha = leastAlpha;
+            const __m256i w32 = _mm256_slli_epi32(
+                _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(weights + i))), 7);
             const __m256i pairs = _mm256_or_si256(w32, _mm256_slli_epi32(w32, 16));
             const __m256i fxLow = _mm256_unpacklo_epi32(pairs, pairs);
             const __m256i fxHigh = _mm256_unpackhi_epi32(pairs, pairs);
-            const __m256i fyv = _mm256_set1_epi16(static_cast<short>(fy));
+            const __m256i fyv = _mm256_set1_epi16(static_cast<short>(fy << 7));
             const __m256i topLow = lerp16(_mm256_unpacklo_epi8(p00, zero), _mm256_unpacklo_epi8(p10, zero), fxLow);
             const __m256i topHigh = lerp16(_mm256_unpackhi_epi8(p00, zero), _mm256_unpackhi_epi8(p10, zero), fxHigh);
             const __m256i bottomLow = lerp16(_mm256_unpacklo_epi8(p01, zero), _mm256_unpacklo_epi8(p11, zero), fxLow);
             const __m256i bottomHigh = lerp16(_mm256_unpackhi_epi8(p01, zero), _mm256_unpackhi_epi8(p11, zero), fxHigh);
-            blendOver8(d, i, lerp16(topLow, bottomLow, fyv), lerp16(topHigh, bottomHigh, fyv), a.opacity, cut);
+            const __m256i sLow = lerp16(topLow, bottomLow, fyv);
+            const __m256i sHigh = lerp16(topHigh, bottomHigh, fyv);
+            // Opaque neighbours filter to alpha 255; at full opacity that is weight 256: the
+            // filtered colour under the destination's alpha.
+            if (a.opacity == 255 && _mm256_movemask_epi8(_mm256_cmpeq_epi32(allAlpha, alphaMask)) == -1) {
+                storePixels(d, i, _mm256_blendv_epi8(_mm256_packus_epi16(sLow, sHigh), loadPixels(d, i), alphaMask));
+                return;
+            }
+            blendOver8(d, i, sLow, sHigh, a.opacity, cut);
         });
 }
 

@@ -211,11 +211,11 @@ inline __m128i loadWeights4(const std::uint8_t* w)
     return _mm_unpacklo_epi16(_mm_unpacklo_epi8(bytes, zero), zero);
 }
 
-// a + ((((b - a) * f) mod 2^16) >> 8), masked to 8 bits: the packed lerp, per 16-bit lane.
-inline __m128i lerp16(__m128i a, __m128i b, __m128i f)
+// a + floor((b - a) * f / 256) per 16-bit lane, the packed lerp's result: with f7 = f << 7 the
+// signed high half of 2 (b - a) * f7 is exactly that floor, and the sum stays within 0..255.
+inline __m128i lerp16(__m128i a, __m128i b, __m128i f7)
 {
-    const __m128i step = _mm_srli_epi16(_mm_mullo_epi16(_mm_sub_epi16(b, a), f), 8);
-    return _mm_and_si128(_mm_add_epi16(a, step), _mm_set1_epi16(0xFF));
+    return _mm_add_epi16(a, _mm_mulhi_epi16(_mm_slli_epi16(_mm_sub_epi16(b, a), 1), f7));
 }
 
 inline __m128i select(__m128i mask, __m128i whenSet, __m128i otherwise)
@@ -351,14 +351,20 @@ void filteredBlendSourceAlpha(const KernelArgs& a)
             const __m128i anyAlpha = _mm_and_si128(_mm_or_si128(_mm_or_si128(p00, p10), _mm_or_si128(p01, p11)), alphaMask);
             if (_mm_movemask_epi8(_mm_cmpeq_epi32(anyAlpha, zero)) == 0xFFFF)
                 return;
-            if (fix)
-                fixTransparent4(p00, p10, p01, p11);
-            const __m128i w32 = loadWeights4(weights + i);
-            __m128i fxLow, fxHigh;
+            // The fix changes nothing unless some neighbour is fully transparent.
+            if (fix) {
+                const __m128i z = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi32(_mm_and_si128(p00, alphaMask), zero),
+                                                            _mm_cmpeq_epi32(_mm_and_si128(p10, alphaMask), zero)),
+                                               _mm_or_si128(_mm_cmpeq_epi32(_mm_and_si128(p01, alphaMask), zero),
+                                                            _mm_cmpeq_epi32(_mm_and_si128(p11, alphaMask), zero)));
+                if (_mm_movemask_epi8(z) != 0)
+                    fixTransparent4(p00, p10, p01, p11);
+            }
+            const __m128i w32 = _mm_slli_epi32(loadWeights4(weights + i), 7);
             const __m128i pairs = _mm_or_si128(w32, _mm_slli_epi32(w32, 16));
-            fxLow = _mm_unpacklo_epi32(pairs, pairs);
-            fxHigh = _mm_unpackhi_epi32(pairs, pairs);
-            const __m128i fyv = _mm_set1_epi16(static_cast<short>(fy));
+            const __m128i fxLow = _mm_unpacklo_epi32(pairs, pairs);
+            const __m128i fxHigh = _mm_unpackhi_epi32(pairs, pairs);
+            const __m128i fyv = _mm_set1_epi16(static_cast<short>(fy << 7));
             const __m128i topLow = lerp16(_mm_unpacklo_epi8(p00, zero), _mm_unpacklo_epi8(p10, zero), fxLow);
             const __m128i topHigh = lerp16(_mm_unpackhi_epi8(p00, zero), _mm_unpackhi_epi8(p10, zero), fxHigh);
             const __m128i bottomLow = lerp16(_mm_unpacklo_epi8(p01, zero), _mm_unpacklo_epi8(p11, zero), fxLow);

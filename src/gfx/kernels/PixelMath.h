@@ -79,7 +79,7 @@ inline std::uint32_t sourceAlphaWeight(std::uint32_t s, std::uint32_t a, const N
 // Linear interpolation of packed pixels, in unsigned 32-bit arithmetic on the (red, blue) and
 // (alpha, green) pairs. Rounding rule: each channel becomes a + floor((b - a) * f / 256), f in
 // 0..255; the borrow between the two channels of a pair cancels out, so vector code computes the
-// channels separately as a + ((((b - a) * f) mod 2^16) >> 8), masked to 8 bits.
+// channels separately in 16-bit lanes.
 inline std::uint32_t lerpPacked(std::uint32_t a, std::uint32_t b, std::uint32_t f)
 {
     constexpr std::uint32_t m = 0x00FF00FFu;

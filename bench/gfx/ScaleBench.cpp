@@ -1,0 +1,307 @@
+// Scaled drawing, the strip update and tiling against pixman, all for one 1920 x 1080 frame.
+// Our kernels run at each level (argument: 0 scalar, 1 SSE2, 2 AVX2); the strip update and
+// pixman run their best path.
+
+#include "gfx/NxBlit.h"
+#include "gfx/NxNode.h"
+#include "gfx/NxRecordingBinding.h"
+#include "gfx/NxSurface.h"
+#include "gfx/NxWindow.h"
+#include "gfx/kernels/Kernels.h"
+
+#include <benchmark/benchmark.h>
+#include <pixman.h>
+
+#include <cstring>
+#include <memory>
+#include <random>
+#include <vector>
+
+namespace {
+
+constexpr int kFrameWidth = 1920;
+constexpr int kFrameHeight = 1080;
+// The picture is stretched to 1920 x 1440; the frame shows its top 1080 rows.
+constexpr int kScaledHeight = 1440;
+
+using gfx::NxBlitParams;
+using gfx::NxSurface;
+namespace bf = gfx::blitflag;
+
+// A picture with a real alpha channel: transparent and opaque patches and soft gradients.
+struct Picture {
+    std::unique_ptr<NxSurface> surface = std::make_unique<NxSurface>(32);
+    std::vector<std::uint32_t> premultiplied;
+    pixman_image_t* pixman = nullptr;
+
+    Picture(int w, int h)
+    {
+        if (!surface->create(w, h))
+            std::abort();
+        premultiplied.resize(static_cast<std::size_t>(w) * h);
+        std::mt19937 rng(42);
+        const int bandW = std::max(1, w / 8), bandH = std::max(1, h / 8);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const int band = (x / bandW + y / bandH) % 4;
+                const std::uint32_t a = band == 0 ? 0 : band == 1 ? 255 : static_cast<std::uint32_t>((x * 7 + y * 3) & 0xFF);
+                const std::uint32_t s = a << 24 | (rng() & 0x00FFFFFFu);
+                std::memcpy(surface->pixels().row(y) + 4 * x, &s, 4);
+                const auto pm = [a](std::uint32_t c) { return (c * a + 127) / 255; };
+                premultiplied[static_cast<std::size_t>(y) * w + x] =
+                    a << 24 | pm((s >> 16) & 0xFF) << 16 | pm((s >> 8) & 0xFF) << 8 | pm(s & 0xFF);
+            }
+        pixman = pixman_image_create_bits(PIXMAN_a8r8g8b8, w, h, premultiplied.data(), w * 4);
+    }
+    ~Picture() { pixman_image_unref(pixman); }
+};
+
+struct Frame {
+    std::unique_ptr<NxSurface> surface = std::make_unique<NxSurface>(32);
+    std::vector<std::uint32_t> pixmanPixels;
+    pixman_image_t* pixman = nullptr;
+
+    Frame()
+    {
+        if (!surface->create(kFrameWidth, -kFrameHeight))
+            std::abort();
+        gfx::fillRect(*surface, nullptr, 0xFF203040u);
+        pixmanPixels.assign(static_cast<std::size_t>(kFrameWidth) * kFrameHeight, 0xFF203040u);
+        pixman = pixman_image_create_bits(PIXMAN_x8r8g8b8, kFrameWidth, kFrameHeight, pixmanPixels.data(),
+                                          kFrameWidth * 4);
+    }
+    ~Frame() { pixman_image_unref(pixman); }
+};
+
+Picture& large()
+{
+    static Picture p(4000, 3000);
+    return p;
+}
+
+Picture& small()
+{
+    static Picture p(800, 600);
+    return p;
+}
+
+Frame& frame()
+{
+    static Frame f;
+    return f;
+}
+
+void countFrame(benchmark::State& state)
+{
+    state.SetItemsProcessed(state.iterations() * std::int64_t{kFrameWidth} * kFrameHeight);
+}
+
+// ---- our kernel over the whole frame ----
+
+void runScaled(benchmark::State& state, Picture& picture, std::uint32_t flags)
+{
+    const auto level = static_cast<gfx::kernels::Level>(state.range(0));
+    if (gfx::kernels::cpuLevel() < level) {
+        state.SkipWithError("CPU lacks this level");
+        return;
+    }
+    gfx::kernels::forceLevel(level);
+    NxBlitParams p;
+    p.flags = flags;
+    const gfx::NxRect dst{0, 0, kFrameWidth, kScaledHeight};
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(gfx::blit(*frame().surface, &dst, picture.surface.get(), nullptr, &p));
+        benchmark::ClobberMemory();
+    }
+    gfx::kernels::forceLevel(gfx::kernels::Level::Avx2);
+    countFrame(state);
+}
+
+// ---- the same frame through NxWindow::update(forceAll) and the 640 x 8 strip ----
+
+// The view's picture node: the whole picture stretched over the node.
+class StretchedNode : public gfx::NxImageNode {
+public:
+    using gfx::NxImageNode::NxImageNode;
+    int draw(NxSurface& surface, const gfx::NxRect&) override
+    {
+        const gfx::NxRect s{0, 0, source()->width(), source()->height()};
+        gfx::blit(surface, &rect(), source(), &s, &params());
+        return 1;
+    }
+};
+
+// Presenting that copies nothing: what the strip rendering alone costs.
+class DiscardingContext : public gfx::NxPresentContext {
+public:
+    void presentBand(const gfx::NxRect&, const NxSurface&) override {}
+};
+
+void runStrip(benchmark::State& state, Picture& picture, std::uint32_t flags, bool present = true)
+{
+    gfx::NxWindow window;
+    auto binding = std::make_unique<gfx::NxRecordingBinding>(kFrameWidth, kFrameHeight);
+    binding->context().setKeepBands(false);
+    if (!window.attach(std::move(binding)))
+        std::abort();
+    window.setBackgroundColour(0xFF203040u);
+    auto* root = new gfx::NxNode(&window);
+    root->setClipChildren(false);
+    auto* image = new StretchedNode(root);
+    image->setSource(picture.surface.get(), nullptr);
+    image->setSize(kFrameWidth, kScaledHeight);
+    NxBlitParams p;
+    p.flags = flags;
+    image->setParams(&p, false);
+    DiscardingContext discard;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(window.update(present ? nullptr : &discard, true));
+        benchmark::ClobberMemory();
+    }
+    countFrame(state);
+}
+
+// ---- pixman: a scaling transform with OVER ----
+
+void runPixman(benchmark::State& state, Picture& picture, pixman_filter_t filter)
+{
+    pixman_transform_t t;
+    pixman_transform_init_scale(
+        &t, pixman_double_to_fixed(static_cast<double>(picture.surface->width()) / kFrameWidth),
+        pixman_double_to_fixed(static_cast<double>(picture.surface->height()) / kScaledHeight));
+    pixman_image_set_transform(picture.pixman, &t);
+    pixman_image_set_filter(picture.pixman, filter, nullptr, 0);
+    for (auto _ : state) {
+        pixman_image_composite32(PIXMAN_OP_OVER, picture.pixman, nullptr, frame().pixman, 0, 0, 0, 0, 0, 0,
+                                 kFrameWidth, kFrameHeight);
+        benchmark::ClobberMemory();
+    }
+    pixman_image_set_transform(picture.pixman, nullptr);
+    countFrame(state);
+}
+
+constexpr std::uint32_t kFiltered = bf::kSourceAlpha | bf::kLinearFilter;
+constexpr std::uint32_t kNearest = bf::kSourceAlpha;
+
+void BM_Shrink4000Filtered_gfxKernel(benchmark::State& s) { runScaled(s, large(), kFiltered); }
+void BM_Shrink4000Filtered_gfxStripUpdate(benchmark::State& s) { runStrip(s, large(), kFiltered); }
+void BM_Shrink4000Filtered_gfxStripRenderOnly(benchmark::State& s) { runStrip(s, large(), kFiltered, false); }
+void BM_Shrink4000Filtered_pixmanBilinearOver(benchmark::State& s) { runPixman(s, large(), PIXMAN_FILTER_BILINEAR); }
+void BM_Shrink4000Nearest_gfxKernel(benchmark::State& s) { runScaled(s, large(), kNearest); }
+void BM_Shrink4000Nearest_gfxStripUpdate(benchmark::State& s) { runStrip(s, large(), kNearest); }
+void BM_Shrink4000Nearest_gfxStripRenderOnly(benchmark::State& s) { runStrip(s, large(), kNearest, false); }
+void BM_Shrink4000Nearest_pixmanNearestOver(benchmark::State& s) { runPixman(s, large(), PIXMAN_FILTER_NEAREST); }
+void BM_Enlarge800Filtered_gfxKernel(benchmark::State& s) { runScaled(s, small(), kFiltered); }
+void BM_Enlarge800Filtered_gfxStripUpdate(benchmark::State& s) { runStrip(s, small(), kFiltered); }
+void BM_Enlarge800Filtered_gfxStripRenderOnly(benchmark::State& s) { runStrip(s, small(), kFiltered, false); }
+void BM_Enlarge800Filtered_pixmanBilinearOver(benchmark::State& s) { runPixman(s, small(), PIXMAN_FILTER_BILINEAR); }
+void BM_Enlarge800Nearest_gfxKernel(benchmark::State& s) { runScaled(s, small(), kNearest); }
+void BM_Enlarge800Nearest_gfxStripUpdate(benchmark::State& s) { runStrip(s, small(), kNearest); }
+void BM_Enlarge800Nearest_gfxStripRenderOnly(benchmark::State& s) { runStrip(s, small(), kNearest, false); }
+void BM_Enlarge800Nearest_pixmanNearestOver(benchmark::State& s) { runPixman(s, small(), PIXMAN_FILTER_NEAREST); }
+
+// ---- tiling a 32 x 32 pattern ----
+
+struct Pattern {
+    std::unique_ptr<NxSurface> surface = std::make_unique<NxSurface>(32);
+    std::vector<std::uint32_t> pixels;
+    pixman_image_t* pixman = nullptr;
+
+    Pattern()
+    {
+        if (!surface->create(32, 32))
+            std::abort();
+        pixels.resize(32 * 32);
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 32; ++x) {
+                const std::uint32_t v = 0xFF000000u | static_cast<std::uint32_t>(x * 8 << 8 | y * 8);
+                std::memcpy(surface->pixels().row(y) + 4 * x, &v, 4);
+                pixels[static_cast<std::size_t>(y) * 32 + x] = v;
+            }
+        pixman = pixman_image_create_bits(PIXMAN_x8r8g8b8, 32, 32, pixels.data(), 32 * 4);
+        pixman_image_set_repeat(pixman, PIXMAN_REPEAT_NORMAL);
+    }
+    ~Pattern() { pixman_image_unref(pixman); }
+};
+
+Pattern& pattern()
+{
+    static Pattern p;
+    return p;
+}
+
+void BM_Tile32_gfx(benchmark::State& state)
+{
+    const auto level = static_cast<gfx::kernels::Level>(state.range(0));
+    if (gfx::kernels::cpuLevel() < level) {
+        state.SkipWithError("CPU lacks this level");
+        return;
+    }
+    gfx::kernels::forceLevel(level);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(gfx::tile(*frame().surface, nullptr, pattern().surface.get(), nullptr, 0, 0, nullptr));
+        benchmark::ClobberMemory();
+    }
+    gfx::kernels::forceLevel(gfx::kernels::Level::Avx2);
+    countFrame(state);
+}
+
+void BM_Tile32_pixmanRepeatSrc(benchmark::State& state)
+{
+    for (auto _ : state) {
+        pixman_image_composite32(PIXMAN_OP_SRC, pattern().pixman, nullptr, frame().pixman, 0, 0, 0, 0, 0, 0,
+                                 kFrameWidth, kFrameHeight);
+        benchmark::ClobberMemory();
+    }
+    countFrame(state);
+}
+
+// ---- solid fill ----
+
+void BM_SolidFill_gfx(benchmark::State& state)
+{
+    const auto level = static_cast<gfx::kernels::Level>(state.range(0));
+    if (gfx::kernels::cpuLevel() < level) {
+        state.SkipWithError("CPU lacks this level");
+        return;
+    }
+    gfx::kernels::forceLevel(level);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(gfx::fillRect(*frame().surface, nullptr, 0xFF336699u));
+        benchmark::ClobberMemory();
+    }
+    gfx::kernels::forceLevel(gfx::kernels::Level::Avx2);
+    countFrame(state);
+}
+
+void BM_SolidFill_pixmanFill(benchmark::State& state)
+{
+    for (auto _ : state) {
+        pixman_fill(frame().pixmanPixels.data(), kFrameWidth, 32, 0, 0, kFrameWidth, kFrameHeight, 0xFF336699u);
+        benchmark::ClobberMemory();
+    }
+    countFrame(state);
+}
+
+BENCHMARK(BM_Shrink4000Filtered_gfxKernel)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Shrink4000Filtered_gfxStripUpdate)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Shrink4000Filtered_gfxStripRenderOnly)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Shrink4000Filtered_pixmanBilinearOver)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Shrink4000Nearest_gfxKernel)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Shrink4000Nearest_gfxStripUpdate)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Shrink4000Nearest_gfxStripRenderOnly)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Shrink4000Nearest_pixmanNearestOver)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Enlarge800Filtered_gfxKernel)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Enlarge800Filtered_gfxStripUpdate)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Enlarge800Filtered_gfxStripRenderOnly)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Enlarge800Filtered_pixmanBilinearOver)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Enlarge800Nearest_gfxKernel)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Enlarge800Nearest_gfxStripUpdate)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Enlarge800Nearest_gfxStripRenderOnly)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Enlarge800Nearest_pixmanNearestOver)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Tile32_gfx)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Tile32_pixmanRepeatSrc)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SolidFill_gfx)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SolidFill_pixmanFill)->Unit(benchmark::kMillisecond);
+
+} // namespace
