@@ -1,6 +1,7 @@
 // Decoding into a DIB pair and converting it to a surface, against the bare work underneath:
 // libjpeg's own decode of the same bytes (same output order, same DCT) and a memcpy of the
 // BMP's pixel bytes.
+#include "BenchPictures.h"
 #include "api/ScriptSurface.h"
 #include "image/BmpCodec.h"
 #include "image/JpegCodec.h"
@@ -17,59 +18,12 @@
 
 namespace {
 
-constexpr int kWidth = 4000;
-constexpr int kHeight = 3000;
+constexpr int kWidth = bench::kPictureWidth;
+constexpr int kHeight = bench::kPictureHeight;
 
 namespace memory = platform::memory;
 
-// A photograph-like colour picture: smooth gradients with some texture.
-std::vector<std::uint8_t> picture()
-{
-    std::vector<std::uint8_t> rgb(static_cast<std::size_t>(kWidth) * kHeight * 3);
-    std::uint32_t noise = 12345;
-    for (int y = 0; y < kHeight; ++y) {
-        for (int x = 0; x < kWidth; ++x) {
-            noise = noise * 1103515245u + 12345u;
-            std::uint8_t* p = &rgb[(static_cast<std::size_t>(y) * kWidth + x) * 3];
-            const int n = static_cast<int>((noise >> 16) & 15);
-            p[0] = static_cast<std::uint8_t>((x * 255 / kWidth + n) & 0xFF);
-            p[1] = static_cast<std::uint8_t>((y * 255 / kHeight + n) & 0xFF);
-            p[2] = static_cast<std::uint8_t>(((x + y) / 32 * 7 + n) & 0xFF);
-        }
-    }
-    return rgb;
-}
-
-const std::vector<std::uint8_t>& jpegBytes()
-{
-    static const std::vector<std::uint8_t> data = [] {
-        const std::vector<std::uint8_t> rgb = picture();
-        jpeg_compress_struct cinfo;
-        jpeg_error_mgr err;
-        cinfo.err = jpeg_std_error(&err);
-        jpeg_create_compress(&cinfo);
-        unsigned char* out = nullptr;
-        unsigned long size = 0;
-        jpeg_mem_dest(&cinfo, &out, &size);
-        cinfo.image_width = kWidth;
-        cinfo.image_height = kHeight;
-        cinfo.input_components = 3;
-        cinfo.in_color_space = JCS_RGB;
-        jpeg_set_defaults(&cinfo);
-        jpeg_set_quality(&cinfo, 90, TRUE);
-        jpeg_start_compress(&cinfo, TRUE);
-        while (cinfo.next_scanline < cinfo.image_height) {
-            JSAMPROW row = const_cast<JSAMPLE*>(&rgb[static_cast<std::size_t>(cinfo.next_scanline) * kWidth * 3]);
-            jpeg_write_scanlines(&cinfo, &row, 1);
-        }
-        jpeg_finish_compress(&cinfo);
-        std::vector<std::uint8_t> bytes(out, out + size);
-        jpeg_destroy_compress(&cinfo);
-        std::free(out);
-        return bytes;
-    }();
-    return data;
-}
+const std::vector<std::uint8_t>& jpegBytes() { return bench::photoJpeg(); }
 
 constexpr std::size_t kBmpStride = kWidth * 3;  // already a multiple of 4
 constexpr std::size_t kBmpPixelBytes = kBmpStride * kHeight;
@@ -89,7 +43,7 @@ const std::vector<std::uint8_t>& bmpBytes()
         bytes[26] = 1;
         bytes[28] = 24;
         put32(34, static_cast<std::uint32_t>(kBmpPixelBytes));
-        const std::vector<std::uint8_t> rgb = picture();
+        const std::vector<std::uint8_t> rgb = bench::photoPixels();
         bytes.insert(bytes.end(), rgb.begin(), rgb.end());
         return bytes;
     }();

@@ -1,4 +1,5 @@
 #include "gfx/NxSurface.h"
+#include "gfx/kernels/Kernels.h"
 
 #include <gtest/gtest.h>
 
@@ -8,11 +9,21 @@
 
 namespace {
 
-// 24-bit pictures enter the program through createFromDib: every width, both row orders.
-TEST(DibConversion, TwentyFourBitPicturesConvertPixelForPixel)
+// 24-bit pictures enter the program through createFromDib: every width, both row orders, at
+// every instruction-set level.
+class DibConversion : public ::testing::TestWithParam<gfx::kernels::Level> {
+protected:
+    void SetUp() override { gfx::kernels::forceLevel(GetParam()); }
+    void TearDown() override { gfx::kernels::forceLevel(gfx::kernels::Level::Avx2); }
+};
+
+INSTANTIATE_TEST_SUITE_P(Levels, DibConversion,
+                         ::testing::Values(gfx::kernels::Level::Scalar, gfx::kernels::Level::Sse2, gfx::kernels::Level::Avx2));
+
+TEST_P(DibConversion, TwentyFourBitPicturesConvertPixelForPixel)
 {
     std::mt19937 rng(24);
-    for (int width = 1; width <= 19; ++width) {
+    for (int width = 1; width <= 70; ++width) {
         for (int height : {3, -3}) {
             const int stride = (width * 3 + 3) & ~3;
             std::vector<std::uint8_t> bits(static_cast<std::size_t>(stride) * 3);

@@ -1,0 +1,178 @@
+// A page turn as the user sees it: the default start-up script answers onNextImage by reading
+// the next JPEG of the folder, decoding it, making a surface and showing it; the view repaints
+// at once. Measured whole and in its three parts (decode, surface conversion, paint), beside the
+// bare work a page turn cannot avoid: libjpeg-turbo's decode of the same file and pixman's
+// bilinear scale of the picture to the visible frame.
+
+#include "BenchPictures.h"
+
+#include "app/Application.h"
+#include "gfx/NxSurface.h"
+#include "image/JpegCodec.h"
+#include "platform/Paths.h"
+#include "view/ImageView.h"
+
+#include <QApplication>
+
+#include <benchmark/benchmark.h>
+#include <pixman.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include <jpeglib.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kFrameWidth = 1920;
+constexpr int kFrameHeight = 1080;
+
+// The viewer started on a folder of three pictures, its view sized to the frame.
+struct Viewer {
+    fs::path dir = fs::temp_directory_path() / ("selvarin-pageturn-" + std::to_string(::getpid()));
+    std::unique_ptr<app::Application> application;
+    bool forward = true;
+
+    Viewer()
+    {
+        fs::create_directories(dir / "module" / "script");
+        fs::create_directories(dir / "pictures");
+        fs::create_directories(dir / "config");
+        fs::copy_file(fs::path(SELVARIN_SOURCE_DIR) / "script" / "start.lua", dir / "module" / "script" / "start.lua");
+        for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) {
+            std::ofstream out(dir / "pictures" / name, std::ios::binary);
+            out.write(reinterpret_cast<const char*>(bench::photoJpeg().data()), static_cast<std::streamsize>(bench::photoJpeg().size()));
+        }
+        // Settings stay out of the user's folders.
+        setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+        setenv("HOME", (dir / "config").c_str(), 1);
+        app::CommandLine line;
+        line.fileArguments = {platform::fromOsPath((dir / "pictures" / "a.jpg").string())};
+        application = std::make_unique<app::Application>(line, platform::fromOsPath((dir / "module").string()));
+        if (!application->start())
+            std::abort();
+        application->imageView()->setFixedSize(kFrameWidth, kFrameHeight);
+        QCoreApplication::processEvents();
+    }
+    ~Viewer()
+    {
+        application->shutdown();
+        application.reset();
+        fs::remove_all(dir);
+    }
+
+    // Back and forth between the first two pictures, so every turn shows a new one.
+    void turn()
+    {
+        application->engine()->callWithStrings(forward ? "onNextImage" : "onPrevImage");
+        forward = !forward;
+    }
+};
+
+Viewer& viewer()
+{
+    static Viewer v;
+    return v;
+}
+
+void BM_PageTurn(benchmark::State& state)
+{
+    Viewer& v = viewer();
+    for (auto _ : state)
+        v.turn();
+    if (!v.application->frontImage())
+        state.SkipWithError("the start-up script showed no picture");
+}
+BENCHMARK(BM_PageTurn)->Unit(benchmark::kMillisecond);
+
+void BM_PartDecode(benchmark::State& state)
+{
+    const auto& bytes = bench::photoJpeg();
+    for (auto _ : state) {
+        auto pair = image::loadJpeg(image::Bytes(bytes.data(), bytes.size()));
+        benchmark::DoNotOptimize(pair);
+    }
+}
+BENCHMARK(BM_PartDecode)->Unit(benchmark::kMillisecond);
+
+void BM_PartConvert(benchmark::State& state)
+{
+    const auto& bytes = bench::photoJpeg();
+    auto pair = image::loadJpeg(image::Bytes(bytes.data(), bytes.size()));
+    const platform::memory::Lock header(pair->header.get());
+    const platform::memory::Lock bits(pair->bits.get());
+    for (auto _ : state) {
+        gfx::NxSurface surface(32);
+        benchmark::DoNotOptimize(surface.createFromDib(reinterpret_cast<const gfx::NxBitmapInfoHeader*>(header.data()), bits.data()));
+    }
+}
+BENCHMARK(BM_PartConvert)->Unit(benchmark::kMillisecond);
+
+void BM_PartPaint(benchmark::State& state)
+{
+    Viewer& v = viewer();
+    v.turn();
+    for (auto _ : state)
+        v.application->imageView()->viewport()->repaint();
+}
+BENCHMARK(BM_PartPaint)->Unit(benchmark::kMillisecond);
+
+// The reference: the same decode (blue-green-red rows, float DCT) into a new block, then one
+// bilinear scale of those 24-bit pixels to the frame.
+void BM_ReferenceDecodeAndScale(benchmark::State& state)
+{
+    const auto& bytes = bench::photoJpeg();
+    const int w = bench::kPictureWidth, h = bench::kPictureHeight;
+    const int stride = (w * 3 + 3) & ~3;
+    std::vector<std::uint32_t> frame(static_cast<std::size_t>(kFrameWidth) * kFrameHeight);
+    // The same scale the view uses for this picture and frame.
+    const double scale = static_cast<double>(viewer().application->imageView()->layout().imageWidth) / w;
+    for (auto _ : state) {
+        std::unique_ptr<std::uint8_t[]> pixels(new std::uint8_t[static_cast<std::size_t>(stride) * h]);
+        jpeg_decompress_struct cinfo;
+        jpeg_error_mgr err;
+        cinfo.err = jpeg_std_error(&err);
+        jpeg_create_decompress(&cinfo);
+        jpeg_mem_src(&cinfo, bytes.data(), bytes.size());
+        jpeg_read_header(&cinfo, TRUE);
+        cinfo.out_color_space = JCS_EXT_BGR;
+        cinfo.dct_method = JDCT_FLOAT;
+        jpeg_start_decompress(&cinfo);
+        while (cinfo.output_scanline < cinfo.output_height) {
+            JSAMPROW row = pixels.get() + static_cast<std::size_t>(cinfo.output_scanline) * stride;
+            jpeg_read_scanlines(&cinfo, &row, 1);
+        }
+        jpeg_finish_decompress(&cinfo);
+        jpeg_destroy_decompress(&cinfo);
+
+        pixman_image_t* src = pixman_image_create_bits(PIXMAN_r8g8b8, w, h, reinterpret_cast<std::uint32_t*>(pixels.get()), stride);
+        pixman_image_t* dst = pixman_image_create_bits(PIXMAN_x8r8g8b8, kFrameWidth, kFrameHeight, frame.data(), kFrameWidth * 4);
+        pixman_transform_t t;
+        pixman_transform_init_scale(&t, pixman_double_to_fixed(1.0 / scale), pixman_double_to_fixed(1.0 / scale));
+        pixman_image_set_transform(src, &t);
+        pixman_image_set_filter(src, PIXMAN_FILTER_BILINEAR, nullptr, 0);
+        pixman_image_composite32(PIXMAN_OP_SRC, src, nullptr, dst, 0, 0, 0, 0, 0, 0, kFrameWidth, kFrameHeight);
+        pixman_image_unref(src);
+        pixman_image_unref(dst);
+        benchmark::DoNotOptimize(frame.data());
+    }
+}
+BENCHMARK(BM_ReferenceDecodeAndScale)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (!std::getenv("QT_QPA_PLATFORM"))
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    setenv("SELVARIN_NONINTERACTIVE", "1", 1);
+    QApplication qt(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
