@@ -242,6 +242,18 @@ TEST(ScaledBlitTest, ExtremeScaleFactorsDrawWithinBounds)
     ASSERT_EQ(blit(*dst, &huge, tiny.get(), nullptr, nullptr), 1);
     EXPECT_EQ(snapshot(*dst), std::vector<std::uint32_t>(64 * 64, 0xFF336699u));
 
+    // And back: 16384 columns or rows into one pixel, with and without the filter.
+    for (const auto& [w, h] : {std::pair{16384, 2}, std::pair{2, 16384}}) {
+        auto wide = makeSurface(32, w, h);
+        fill(*wide, 0xFF102030u);
+        for (std::uint32_t flags : {bf::kSourceAlpha, bf::kSourceAlpha | bf::kLinearFilter}) {
+            auto one = makeSurface(32, 1, 1);
+            const NxBlitParams p = withFlags(flags);
+            ASSERT_EQ(blit(*one, nullptr, wide.get(), nullptr, &p), 1);
+            EXPECT_EQ(pixel(*one, 0, 0), 0x00102030u);
+        }
+    }
+
     // A source rectangle far larger than the picture, squeezed into a few pixels, with the filter.
     auto src = makeSurface(32, 5, 5);
     fill(*src, 0xFF808080u);
