@@ -119,6 +119,7 @@ void Application::createMainFrame()
     callbacks.fullScreen = [frame] { return frame->isFullScreenMode(); };
     m_view = new view::ImageView(m_viewState, std::move(callbacks), m_frame.get());
     m_frame->setCentralWidget(m_view);
+    connect(m_frame.get(), &MainFrame::fullScreenChanged, m_view, &view::ImageView::setCursorHidden);
     m_view->initialUpdate(platform::readProfileInt(platform::profilePath(), "Setting", "OperateMode", 0));
     m_view->setFocus();
     m_frame->refreshStates();

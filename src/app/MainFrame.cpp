@@ -279,6 +279,7 @@ void MainFrame::setFullScreenMode(bool on)
         menuBar()->hide();
         statusBar()->hide();
         m_toolBar->hide();
+        emit fullScreenChanged(true);
         // The window manager keeps a full-screen window above desktop panels.
         showFullScreen();
         activateWindow();
@@ -290,6 +291,7 @@ void MainFrame::setFullScreenMode(bool on)
     menuBar()->show();
     statusBar()->setVisible(m_statusBarWasVisible);
     m_toolBar->setVisible(m_toolBarWasVisible);
+    emit fullScreenChanged(false);
     showNormal();
     setGeometry(m_restoreRect);
     activateWindow();

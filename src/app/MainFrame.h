@@ -50,6 +50,11 @@ public:
     void showAbout();
 
     bool isFullScreenMode() const noexcept { return m_fullScreen; }
+signals:
+    // Entering or leaving full screen (the view hides or shows its cursor).
+    void fullScreenChanged(bool on);
+
+public:
     void setFullScreenMode(bool on);
     QRect restoreRect() const noexcept { return m_restoreRect; }
     void setRestoreRect(const QRect& rect) { m_restoreRect = rect; }

@@ -62,7 +62,10 @@ public:
     int operateMode() const { return m_controller ? m_controller->mode() : -1; }
     bool isDragging() const override { return m_dragging; }
 
+public slots:
     void setCursorHidden(bool hidden);
+
+public:
     bool cursorHidden() const noexcept { return m_cursorHidden; }
 
     // Scrolls as one wheel event of `distance` (120 a notch, positive away from the user).

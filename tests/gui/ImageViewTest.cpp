@@ -115,3 +115,44 @@ TEST_F(ImageViewTest, MiddleDragScrollsWithinTheLimits)
 }
 
 }  // namespace
+
+namespace {
+
+// The operate mode comes from the profile file that stands in for WIN.INI.
+class OperateModeTest : public guitest::AppFixture {
+protected:
+    std::filesystem::path config = std::filesystem::temp_directory_path() / ("selvarin-ini-" + std::to_string(::getpid()));
+    QByteArray savedConfig = qgetenv("XDG_CONFIG_HOME");
+
+    void writeIni(const std::string& text)
+    {
+        std::filesystem::create_directories(config / "selvarin");
+        std::ofstream(config / "selvarin" / "win.ini") << text;
+        qputenv("XDG_CONFIG_HOME", config.string().c_str());
+    }
+    void TearDown() override
+    {
+        AppFixture::TearDown();
+        if (savedConfig.isNull())
+            qunsetenv("XDG_CONFIG_HOME");
+        else
+            qputenv("XDG_CONFIG_HOME", savedConfig);
+        std::filesystem::remove_all(config);
+    }
+};
+
+TEST_F(OperateModeTest, BrowseModeFromTheProfile)
+{
+    writeIni("[other]\nOperateMode=0\n\n[setting]\n operatemode = 1 \n");
+    startWith(startScript());
+    EXPECT_EQ(application->imageView()->operateMode(), 1) << "section and key without regard to case";
+}
+
+TEST_F(OperateModeTest, MissingKeyMeansPageTurn)
+{
+    writeIni("[Setting]\nOther=1\n");
+    startWith(startScript());
+    EXPECT_EQ(application->imageView()->operateMode(), 0);
+}
+
+}  // namespace

@@ -2,6 +2,7 @@
 
 #include "app/Commands.h"
 #include "app/MainFrame.h"
+#include "view/ImageView.h"
 
 #include <QAction>
 #include <QMenuBar>
@@ -157,6 +158,7 @@ TEST_F(MainFrameTest, FullScreenRestoresTheRectangleAndTheBars)
     frame()->runCommand(FullScreen);
     QCoreApplication::processEvents();
     EXPECT_TRUE(frame()->isFullScreenMode());
+    EXPECT_TRUE(application->imageView()->cursorHidden()) << "no cursor over a full-screen picture";
     EXPECT_FALSE(frame()->menuBar()->isVisible());
     EXPECT_FALSE(frame()->toolBar()->isVisible());
     EXPECT_EQ(frame()->restoreRect(), before);
@@ -170,6 +172,7 @@ TEST_F(MainFrameTest, FullScreenRestoresTheRectangleAndTheBars)
     frame()->runCommand(FullScreen);
     QCoreApplication::processEvents();
     EXPECT_FALSE(frame()->isFullScreenMode());
+    EXPECT_FALSE(application->imageView()->cursorHidden());
     EXPECT_EQ(frame()->geometry(), before);
     EXPECT_TRUE(frame()->menuBar()->isVisible());
     EXPECT_TRUE(frame()->toolBar()->isVisible());
