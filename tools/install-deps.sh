@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libgl-dev
+  fonts-ipafont-gothic
   libqscintilla2-qt6-dev
   liblua5.1-0-dev
   libjpeg62-turbo-dev

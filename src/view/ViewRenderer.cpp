@@ -133,6 +133,11 @@ void ViewRenderer::setLayout(const Layout& layout)
 void ViewRenderer::paint(QPainter& painter, QPoint origin)
 {
     const qreal r = m_tree->ratio();
+    // A resize the binding did not hear of (scroll bars coming and going while the widget was
+    // hidden) must not leave an unpainted edge.
+    const int w = scaled(m_tree->widget->width(), r), h = scaled(m_tree->widget->height(), r);
+    if (m_tree->window.rect().right != w || m_tree->window.rect().bottom != h)
+        m_tree->window.onClientResized(w, h);
     m_tree->root->setPosition(scaled(origin.x(), r), scaled(origin.y(), r));
     gfx::NxQtPaintContext context(painter, r);
     m_tree->window.update(&context, true);

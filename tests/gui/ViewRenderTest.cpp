@@ -112,4 +112,24 @@ TEST_F(ViewRenderTest, FilteringChangesOnlyScaledPictures)
     application->setFrontImage(nullptr);
 }
 
+TEST_F(ViewRenderTest, ScrollBarsGoingAwayLeaveNoUnpaintedEdge)
+{
+    startWith(startScript());
+    application->setBackgroundColour(0xFF00FF);
+    auto tall = picture(20, 400, [](int, int) { return 0xFF00FF00u; });
+    auto small = picture(10, 10, [](int, int) { return 0xFF00FF00u; });
+    // The scroll bar appears and goes again while the window is hidden, as at start-up.
+    application->mainFrame()->hide();
+    view()->setFixedSize(100, 80);
+    application->setScaling(1.0);
+    application->setFrontImage(tall.get());
+    application->setFrontImage(small.get());
+    application->mainFrame()->show();
+    QCoreApplication::processEvents();
+    const QImage img = shot();
+    ASSERT_EQ(img.width(), 100);
+    EXPECT_EQ(img.pixel(99, 5), qRgb(255, 0, 255)) << "the right edge shows the background";
+    application->setFrontImage(nullptr);
+}
+
 }  // namespace
