@@ -60,22 +60,11 @@ ViewHost* g_host = nullptr;
 constexpr const char* kFrontKey = "app_frontImage";
 constexpr const char* kBackgroundKey = "app_bgImage";
 
-// The Surface at `narg`: a wrong object is an argument error, a released one a script error.
-ScriptSurface& surfaceArg(lua_State* L, int narg)
-{
-    SurfaceObject* object = testSurface(L, narg);
-    if (!object)
-        engine::args::argError(L, narg, msg::text(msg::Id::InvalidSurfaceHandle));
-    if (!object->surface)
-        engine::args::raise(L, msg::text(msg::Id::SurfaceNotOpen));
-    return *object->surface;
-}
-
 int showImage(lua_State* L, const char* key, void (ViewHost::*show)(gfx::NxSurface*))
 {
     gfx::NxSurface* pixels = nullptr;
     if (!lua_isnil(L, 1)) {
-        ScriptSurface& surface = surfaceArg(L, 1);
+        ScriptSurface& surface = checkSurface(L, 1);
         if (!surface.isValid())
             return engine::pushFalse(L);
         if (surface.typeTag() == kDibSurfaceTag)
@@ -282,7 +271,7 @@ int setWindowRect(lua_State* L)
 
 int drawScreen(lua_State* L)
 {
-    ScriptSurface& surface = surfaceArg(L, 1);
+    ScriptSurface& surface = checkSurface(L, 1);
     if (!surface.isValid() || !surface.surface())
         return engine::pushFalse(L);
     return engine::pushBool(L, viewHost().drawScreen(*surface.surface()));

@@ -141,16 +141,6 @@ SurfaceObject* newSurfaceObject(lua_State* L)
     return object;
 }
 
-ScriptSurface& checkSurface(lua_State* L, int narg)
-{
-    SurfaceObject* object = testSurface(L, narg);
-    if (!object)
-        engine::args::argError(L, narg, msg::text(msg::Id::InvalidSurfaceHandle));
-    if (!object->surface)
-        engine::args::raise(L, msg::text(msg::Id::SurfaceNotOpen));
-    return *object->surface;
-}
-
 int surfaceRelease(lua_State* L)
 {
     SurfaceObject* object = testSurface(L, 1);
@@ -263,6 +253,16 @@ int createSurface(lua_State* L)
 const engine::HostFunction kSurfaceFunctions[1] = {
     SELVARIN_HOST("createSurface", createSurface),
 };
+
+ScriptSurface& checkSurface(lua_State* L, int narg)
+{
+    SurfaceObject* object = testSurface(L, narg);
+    if (!object)
+        engine::args::argError(L, narg, msg::text(msg::Id::InvalidSurfaceHandle));
+    if (!object->surface)
+        engine::args::raise(L, msg::text(msg::Id::SurfaceNotOpen));
+    return *object->surface;
+}
 
 SurfaceObject* testSurface(lua_State* L, int narg)
 {

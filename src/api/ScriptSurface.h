@@ -115,6 +115,8 @@ struct SurfaceObject {
 
 // The Surface at `narg`, or null when the value is not one (no error raised).
 SurfaceObject* testSurface(lua_State* L, int narg);
+// The Surface at `narg`: a wrong value is an argument error, a released Surface a script error.
+ScriptSurface& checkSurface(lua_State* L, int narg);
 
 // Registers the metatable "Surface" with its methods.
 void installSurfaceClass(lua_State* L);
