@@ -22,6 +22,8 @@ QApplication& app()
     static int argc = 1;
     static char name[] = "gfxqt_tests";
     static char* argv[] = {name, nullptr};
+    // Every widget gets a device-pixel ratio of 2, so the binding's device pixels are tested.
+    qputenv("QT_SCALE_FACTOR", "2");
     // Never destroyed: tearing Qt down among the program's static destructors crashes, and a
     // pointer held by a static is not a leak.
     static QApplication* instance = new QApplication(argc, argv);
@@ -57,6 +59,7 @@ TEST_F(QtBindingTest, AttachTakesTheWidgetSizeAndFollowsResizes)
     NxWindow window;
     ASSERT_TRUE(attachToWidget(window, widget.get()));
     const qreal ratio = widget->devicePixelRatioF();
+    EXPECT_EQ(ratio, 2.0);
     EXPECT_EQ(window.rect().width(), static_cast<int>(100 * ratio));
     EXPECT_EQ(window.rect().height(), static_cast<int>(20 * ratio));
     EXPECT_FALSE(attachToWidget(window, widget.get()));
