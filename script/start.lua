@@ -167,8 +167,8 @@ local function pictureNames(folder)
   return pictures
 end
 
-local function picturesInFolder(folder)
-  local names = pictureNames(folder)
+local function picturesInFolder(folder, names)
+  names = names or pictureNames(folder)
   local paths = {}
   for i = 1, table.getn(names) do
     paths[i] = app.joinPath(folder, names[i])
@@ -189,7 +189,7 @@ local function buildList(paths)
       local names = pictureNames(folder)
       for i = 1, table.getn(names) do
         if names[i] == name then
-          return picturesInFolder(folder), i, notes
+          return picturesInFolder(folder, names), i, notes
         end
       end
       -- Not a picture by its name: show it on its own and let decoding decide.
