@@ -431,11 +431,12 @@ void Application::exitInstance()
 
 void Application::shutdown()
 {
-    if (&api::viewHost() == this)
-        api::setViewHost(nullptr);
     if (auto* dispatcher = QAbstractEventDispatcher::instance())
         disconnect(dispatcher, nullptr, this, nullptr);
+    // onReleaseApp still reaches the window and the view state through the host.
     destroyMainFrame();
+    if (&api::viewHost() == this)
+        api::setViewHost(nullptr);
     exitInstance();
 }
 

@@ -153,13 +153,13 @@ int mainWindowExists(lua_State* L)
 
 TEST_F(ApplicationTest, ReleaseIsRaisedWhileTheMainWindowExists)
 {
-    writeStartScript("function onReleaseApp() local f = io.open('release.txt', 'w') f:write(tostring(mainWindowExists())) f:close() end");
+    writeStartScript("function onReleaseApp() local f = io.open('release.txt', 'w') f:write(tostring(mainWindowExists()), ' ', tostring(app.getMainWindowMode())) f:close() end");
     auto application = makeApp();
     ASSERT_TRUE(application->start());
     lua_register(application->engine()->state(), "mainWindowExists", mainWindowExists);
     application->mainFrame()->close();
     application->shutdown();
-    EXPECT_EQ(read(module / "release.txt"), "true");
+    EXPECT_EQ(read(module / "release.txt"), "true normal") << "the window and its state are still reachable";
     EXPECT_EQ(application->engine(), nullptr) << "the engine is gone after shut-down";
     application->shutdown();  // a second shut-down does nothing
 }

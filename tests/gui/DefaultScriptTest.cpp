@@ -170,15 +170,7 @@ protected:
     }
 
     // Closes the application; onReleaseApp writes the settings.
-    // FIXME: Application::shutdown() detaches the view host before it raises onReleaseApp, so
-    // the script would see the detached defaults; raise the event first while the window is
-    // there, as closing the main window should.
-    void stop()
-    {
-        if (application && application->mainFrame())
-            application->engine()->callWithStrings("onReleaseApp");
-        shutdownOnly();
-    }
+    void stop() { shutdownOnly(); }
     void shutdownOnly()
     {
         if (application)
