@@ -2,6 +2,7 @@
 #include "app/Batch.h"
 #include "app/CommandLine.h"
 
+#include "platform/Allocator.h"
 #include "platform/Paths.h"
 
 #include <QApplication>
@@ -23,6 +24,7 @@ void chooseHeadlessPlatform()
 
 int main(int argc, char** argv)
 {
+    platform::keepLargeBlocksInHeap();
     // Taken before Qt removes the parameters it understands.
     const std::vector<std::string> args(argv, argv + argc);
     const app::CommandLine commandLine = app::parseCommandLine(args);

@@ -3,6 +3,7 @@
 // BMP's pixel bytes.
 #include "BenchPictures.h"
 #include "api/ScriptSurface.h"
+#include "platform/Allocator.h"
 #include "image/BmpCodec.h"
 #include "image/JpegCodec.h"
 
@@ -22,6 +23,9 @@ constexpr int kWidth = bench::kPictureWidth;
 constexpr int kHeight = bench::kPictureHeight;
 
 namespace memory = platform::memory;
+
+// The allocator set up as the program sets it at start-up.
+const bool kHeapTuned = (platform::keepLargeBlocksInHeap(), true);
 
 const std::vector<std::uint8_t>& jpegBytes() { return bench::photoJpeg(); }
 

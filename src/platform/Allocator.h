@@ -1,0 +1,10 @@
+#pragma once
+
+namespace platform {
+
+// Keeps large blocks (decoded pictures, surfaces) in the process's heap instead of mapping and
+// unmapping them each time: every page turn allocates and frees tens of megabytes, and fresh
+// mappings cost a page fault and a zeroed page for every 4 KiB touched. Call once at start-up.
+void keepLargeBlocksInHeap();
+
+}  // namespace platform
