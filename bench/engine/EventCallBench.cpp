@@ -1,5 +1,7 @@
 // The cost of a state request (queryTwoBools) against a bare protected call of the same
-// function. Toolbar buttons ask for their state on every idle pass, so this path must be cheap.
+// function: once with the function already in hand (no lookup at all), once looked up by name
+// as a host without the engine would. A state request looks up two globals (the event and
+// _TRACEBACK). Toolbar buttons ask for their state on every idle pass, so this path must be cheap.
 
 #include "engine/ScriptEngine.h"
 

@@ -167,6 +167,11 @@ bool ScriptEngine::open()
     }
     lua_pushliteral(m_state, "_TRACEBACK");
     m_tracebackName = luaL_ref(m_state, LUA_REGISTRYINDEX);
+    // The profile's own traceback translates by itself; knowing it by address spares each
+    // state request a registry lookup. The registry keeps it alive.
+    lua_getglobal(m_state, "_TRACEBACK");
+    m_profileTraceback = lua_topointer(m_state, -1);
+    lua_pop(m_state, 1);
     return true;
 }
 
@@ -202,6 +207,7 @@ void ScriptEngine::close()
 {
     m_names.clear();
     m_tracebackName = LUA_NOREF;
+    m_profileTraceback = nullptr;
     if (m_state) {
         lua_close(m_state);
         m_state = nullptr;
@@ -257,7 +263,8 @@ bool ScriptEngine::callEvent(std::string_view name, int nresults, Push&& push, R
     else
         lua_pushliteral(L, "_TRACEBACK");
     if (fetchGlobal(L) && lua_isfunction(L, -1)) {
-        profile::wrapMessageHandler(L);
+        if (lua_topointer(L, -1) != m_profileTraceback)
+            profile::wrapMessageHandler(L);
         lua_insert(L, -2);
         handler = top + 1;
     } else {

@@ -107,6 +107,7 @@ private:
     // Registry references of interned event names; dropped with the state.
     std::vector<std::pair<std::string, int>> m_names;
     int m_tracebackName = LUA_NOREF;
+    const void* m_profileTraceback = nullptr;
 };
 
 // Reads a chunk from a script path and loads it with the chunk name "@" + path. Returns a
