@@ -92,6 +92,34 @@ TEST_F(ImageViewTest, LayoutFollowsTheImageAndTheMode)
     EXPECT_EQ(view()->layout().imageWidth, 0);
 }
 
+TEST_F(ImageViewTest, WheelScrollsByLinesScaledByTheWheelRate)
+{
+    startWith(startScript());
+    view()->setFixedSize(400, 300);
+    auto image = picture(380, 10000);
+    application->setScaling(1.0);
+    application->setFrontImage(image.get());
+    ASSERT_TRUE(view()->layout().verticalRange);
+    QApplication::setWheelScrollLines(3);
+    const int line = view()->layout().scrollHeight / 100;
+
+    application->setWheelRate(1.0);
+    view()->wheelScroll(-120);
+    EXPECT_EQ(view()->scrollPosition().y(), 3 * line) << "one notch toward the user: three lines down";
+    view()->wheelScroll(120);
+    EXPECT_EQ(view()->scrollPosition().y(), 0);
+
+    application->setWheelRate(4.0);
+    view()->wheelScroll(-120);
+    EXPECT_EQ(view()->scrollPosition().y(), std::min(12 * line, view()->viewport()->height())) << "four times as far, at most a window";
+
+    // The page-turn mode's Down arrow scrolls like a notch.
+    view()->scrollTo(0, 0);
+    QTest::keyClick(view(), Qt::Key_Down);
+    EXPECT_GT(view()->scrollPosition().y(), 0);
+    application->setFrontImage(nullptr);
+}
+
 TEST_F(ImageViewTest, MiddleDragScrollsWithinTheLimits)
 {
     startWith(startScript());
