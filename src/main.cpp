@@ -3,24 +3,13 @@
 #include "app/CommandLine.h"
 
 #include "platform/Allocator.h"
+#include "platform/Environment.h"
 #include "platform/Paths.h"
 
 #include <QApplication>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
-
-namespace {
-
-// Batch runs need no display; without one, Qt's offscreen platform stands in.
-void chooseHeadlessPlatform()
-{
-    if (!std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-}
-
-}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -29,8 +18,9 @@ int main(int argc, char** argv)
     const std::vector<std::string> args(argv, argv + argc);
     const app::CommandLine commandLine = app::parseCommandLine(args);
 
+    // Batch runs need no display.
+    platform::prepareSession(commandLine.batch);
     if (commandLine.batch) {
-        chooseHeadlessPlatform();
         QApplication qt(argc, argv);
         return app::runBatch(commandLine);
     }

@@ -2,7 +2,11 @@
 
 #include "TextCodec.h"
 
+#include <cerrno>
 #include <cstdlib>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -26,6 +30,20 @@ void setNonInteractive(bool on)
         setenv("SELVARIN_NONINTERACTIVE", "1", 1);
     else
         unsetenv("SELVARIN_NONINTERACTIVE");
+}
+
+void prepareSession(bool headless)
+{
+    if (headless && !std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if (!std::getenv("XDG_RUNTIME_DIR")) {
+        const std::string dir = "/tmp/runtime-" + std::to_string(getuid());
+        // Private to the user, as the session's own folder would be; otherwise leave it unset.
+        struct stat st;
+        if ((mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST) && stat(dir.c_str(), &st) == 0 &&
+            S_ISDIR(st.st_mode) && st.st_uid == getuid() && (st.st_mode & 077) == 0)
+            setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+    }
 }
 
 }  // namespace platform

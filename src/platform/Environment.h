@@ -13,4 +13,8 @@ std::optional<std::string> environmentValue(std::string_view name);
 bool nonInteractive();
 void setNonInteractive(bool on);
 
+// Before the GUI library starts: a per-user runtime folder when the session has none (as under
+// su or in a container), and with `headless` Qt's offscreen platform when there is no display.
+void prepareSession(bool headless);
+
 }  // namespace platform
