@@ -669,6 +669,107 @@ int tableRemove(lua_State* L)
     return 1;
 }
 
+// table.sort as 5.0 had it: the same quicksort as the runtime's, over the 5.0 size of the
+// table (table.setn counts), with the catalogue's message for an inconsistent order function.
+bool sortLess(lua_State* L, int a, int b)
+{
+    if (!lua_isnil(L, 2)) {
+        lua_pushvalue(L, 2);
+        lua_pushvalue(L, a - 1);  // -1 to compensate the function
+        lua_pushvalue(L, b - 2);  // -2 to compensate the function and `a'
+        lua_call(L, 2, 1);
+        const bool less = lua_toboolean(L, -1) != 0;
+        lua_pop(L, 1);
+        return less;
+    }
+    return lua_lessthan(L, a, b) != 0;
+}
+
+void sortSet(lua_State* L, int i, int j)
+{
+    lua_rawseti(L, 1, i);
+    lua_rawseti(L, 1, j);
+}
+
+void sortRange(lua_State* L, int lo, int up)
+{
+    while (lo < up) {
+        // Sort the elements a[lo], a[(lo+up)/2] and a[up].
+        lua_rawgeti(L, 1, lo);
+        lua_rawgeti(L, 1, up);
+        if (sortLess(L, -1, -2))
+            sortSet(L, lo, up);
+        else
+            lua_pop(L, 2);
+        if (up - lo == 1)
+            break;
+        int i = (lo + up) / 2;
+        lua_rawgeti(L, 1, i);
+        lua_rawgeti(L, 1, lo);
+        if (sortLess(L, -2, -1)) {
+            sortSet(L, i, lo);
+        } else {
+            lua_pop(L, 1);
+            lua_rawgeti(L, 1, up);
+            if (sortLess(L, -1, -2))
+                sortSet(L, i, up);
+            else
+                lua_pop(L, 2);
+        }
+        if (up - lo == 2)
+            break;
+        lua_rawgeti(L, 1, i);  // the pivot
+        lua_pushvalue(L, -1);
+        lua_rawgeti(L, 1, up - 1);
+        sortSet(L, i, up - 1);
+        // Invariant: a[lo..i] <= P <= a[j..up], a[up-1] = P.
+        i = lo;
+        int j = up - 1;
+        for (;;) {
+            while (lua_rawgeti(L, 1, ++i), sortLess(L, -1, -2)) {
+                if (i > up)
+                    args::raise(L, msg::text(msg::Id::SortInvalidOrder));
+                lua_pop(L, 1);
+            }
+            while (lua_rawgeti(L, 1, --j), sortLess(L, -3, -1)) {
+                if (j < lo)
+                    args::raise(L, msg::text(msg::Id::SortInvalidOrder));
+                lua_pop(L, 1);
+            }
+            if (j < i) {
+                lua_pop(L, 3);
+                break;
+            }
+            sortSet(L, i, j);
+        }
+        lua_rawgeti(L, 1, up - 1);
+        lua_rawgeti(L, 1, i);
+        sortSet(L, up - 1, i);
+        // Recurse into the smaller part, loop over the larger.
+        if (i - lo < up - i) {
+            j = lo;
+            i = i - 1;
+            lo = i + 2;
+        } else {
+            j = i + 1;
+            i = up;
+            up = j - 2;
+        }
+        sortRange(L, j, i);
+    }
+}
+
+int tableSort(lua_State* L)
+{
+    const int n = checkTableSize(L, 1);
+    args::checkStack(L, 40, "");
+    if (!lua_isnoneornil(L, 2))
+        args::checkType(L, 2, LUA_TFUNCTION);
+    lua_settop(L, 2);
+    sortRange(L, 1, n);
+    return 0;
+}
+
 int tableForeachi(lua_State* L)
 {
     const int n = checkTableSize(L, 1);
@@ -852,6 +953,7 @@ int openBaseProfile(lua_State* L)
     setFunction(L, t, "foreach", hostFunction<tableForeach>);
     setFunction(L, t, "foreachi", hostFunction<tableForeachi>);
     setFunction(L, t, "concat", hostFunction<tableConcat>);
+    setFunction(L, t, "sort", hostFunction<tableSort>);
     lua_settop(L, g);
 
     lua_getfield(L, g, LUA_DBLIBNAME);
