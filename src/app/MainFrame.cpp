@@ -16,6 +16,7 @@
 #include <QDialogButtonBox>
 #include <QEvent>
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -319,6 +320,21 @@ void MainFrame::applyFullScreenBars()
     const bool show = menuRequested();
     menuBar()->setVisible(show);
     m_toolBar->setVisible(show && m_toolBarWasVisible);
+}
+
+void MainFrame::keyPressEvent(QKeyEvent* event)
+{
+    const QString text = event->text();
+    const int id = text == "+" ? commands::ZoomIn : text == "-" ? commands::ZoomOut : 0;
+    if (id != 0 && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+        QAction* a = action(id);
+        refreshStates({a});
+        if (a->isEnabled())
+            runCommand(id);
+        event->accept();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
 }
 
 void MainFrame::addToolWindow(QWidget* window) { m_toolWindows.push_back({window, false}); }

@@ -76,6 +76,8 @@ public:
 
 protected:
     void changeEvent(QEvent* event) override;
+    // "+" and "-" are character accelerators: whatever keys type them, Shift or keypad.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void createActions();

@@ -143,6 +143,10 @@ TEST_F(MainFrameTest, AcceleratorsRaiseTheirEvents)
     application->setScaling(1.0);
     QTest::keyClick(target, Qt::Key_Plus);
     EXPECT_EQ(application->viewState().scaling, 1.5);
+    QTest::keyClick(target, Qt::Key_Plus, Qt::ShiftModifier);
+    EXPECT_EQ(application->viewState().scaling, 2.0) << "typed with Shift";
+    QTest::keyClick(target, Qt::Key_Minus, Qt::KeypadModifier);
+    EXPECT_EQ(application->viewState().scaling, 1.5) << "from the keypad";
     QTest::keyClick(target, Qt::Key_Down, Qt::ControlModifier);
     EXPECT_EQ(application->viewState().scaling, 1.0);
 }
