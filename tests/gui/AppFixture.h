@@ -13,6 +13,22 @@
 
 namespace guitest {
 
+// The text of a script expression evaluated in the application's interpreter ("error: ..." when
+// it raises).
+inline std::string evalScript(app::Application& application, const std::string& expression)
+{
+    lua_State* L = application.engine()->state();
+    const std::string code = "return tostring(" + expression + ")";
+    if (luaL_dostring(L, code.c_str()) != 0) {
+        std::string e = lua_tostring(L, -1);
+        lua_pop(L, 1);
+        return "error: " + e;
+    }
+    std::string out = lua_tostring(L, -1);
+    lua_pop(L, 1);
+    return out;
+}
+
 // A started application whose start-up script records events in the global table `log`.
 class AppFixture : public ::testing::Test {
 protected:

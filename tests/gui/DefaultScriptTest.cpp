@@ -1,6 +1,7 @@
 // The shipped script/start.lua driving the real application: lists, page turns, bad pictures,
 // drops, backgrounds and the settings file.
 
+#include "AppFixture.h"
 #include "app/Application.h"
 #include "app/MainFrame.h"
 
@@ -218,19 +219,7 @@ protected:
         application->engine()->callWithTable("onAddFile", texts);
     }
 
-    std::string eval(const std::string& expression)
-    {
-        lua_State* L = application->engine()->state();
-        const std::string code = "return tostring(" + expression + ")";
-        if (luaL_dostring(L, code.c_str()) != 0) {
-            std::string e = lua_tostring(L, -1);
-            lua_pop(L, 1);
-            return "error: " + e;
-        }
-        std::string out = lua_tostring(L, -1);
-        lua_pop(L, 1);
-        return out;
-    }
+    std::string eval(const std::string& expression) { return guitest::evalScript(*application, expression); }
 
     fs::path settingsFile() const { return config / "selvarin" / "settings.lua"; }
 };

@@ -11,19 +11,7 @@ namespace {
 // The view and window members of `app` against the real main window.
 class ViewApiTest : public guitest::AppFixture {
 protected:
-    std::string eval(const std::string& expression)
-    {
-        lua_State* L = application->engine()->state();
-        const std::string code = "return tostring(" + expression + ")";
-        if (luaL_dostring(L, code.c_str()) != 0) {
-            std::string e = lua_tostring(L, -1);
-            lua_pop(L, 1);
-            return "error: " + e;
-        }
-        std::string out = lua_tostring(L, -1);
-        lua_pop(L, 1);
-        return out;
-    }
+    std::string eval(const std::string& expression) { return guitest::evalScript(*application, expression); }
 };
 
 TEST_F(ViewApiTest, ImagesReachTheViewAndReleasingOneClearsIt)
