@@ -106,8 +106,9 @@ void Application::createMainFrame()
     callbacks.nextImage = [this] { raise("onNextImage"); };
     callbacks.previousImage = [this] { raise("onPrevImage"); };
     callbacks.filesDropped = [this](const std::vector<std::string>& paths) {
-        m_engine->callWithStrings("onNewFileList");
-        m_engine->callWithTable("onAddFile", paths);
+        raise("onNewFileList");
+        if (m_engine)
+            m_engine->callWithTable("onAddFile", paths);
     };
     MainFrame* frame = m_frame.get();
     callbacks.fullScreenPointer = [frame](int y) {
@@ -133,10 +134,10 @@ void Application::createMainFrame()
     });
 }
 
-void Application::raise(const char* event)
+void Application::raise(const char* event, std::optional<std::string_view> text)
 {
     if (m_engine)
-        m_engine->callWithStrings(event);
+        m_engine->callWithStrings(event, {text});
 }
 
 void Application::idle()
@@ -177,14 +178,8 @@ bool Application::execute(int id)
     case StartupOpenLastFile: raise("onStartupOpenLastFile"); return true;
     case ShowStopDialog: raise("onShowStopdialog"); return true;
     case BgPattern: raise("onSetBgCheckMenu"); return true;
-    case BgWhite:
-        if (m_engine)
-            m_engine->callWithStrings("onSetBgColor", {"FFFFFF"});
-        return true;
-    case BgBlack:
-        if (m_engine)
-            m_engine->callWithStrings("onSetBgColor", {"000000"});
-        return true;
+    case BgWhite: raise("onSetBgColor", "FFFFFF"); return true;
+    case BgBlack: raise("onSetBgColor", "000000"); return true;
     case ZoomIn: setScaling(view::zoomIn(m_viewState.scaling)); return true;
     case ZoomOut: setScaling(view::zoomOut(m_viewState.scaling)); return true;
     case LinearFilter: setLinearFilter(!m_viewState.linearFilter); return true;

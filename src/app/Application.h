@@ -10,7 +10,9 @@
 #include <QObject>
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace gfx {
 class NxSurface;
@@ -83,7 +85,7 @@ private:
     void createMainFrame();
     void destroyMainFrame();
     void exitInstance();
-    void raise(const char* event);
+    void raise(const char* event, std::optional<std::string_view> text = std::nullopt);
 
     CommandLine m_commandLine;
     std::string m_moduleFolder;

@@ -17,7 +17,6 @@ public:
     void append(std::string_view text);
     // Everything queued so far; the queue is empty afterwards.
     std::string take();
-    bool empty() const noexcept { return m_text.empty(); }
 
     // An unbuffered C stream whose writes append to this queue. The caller closes it.
     FILE* openWriteStream();

@@ -78,10 +78,8 @@ public:
     // references, so that frequent state requests do not hash the same names again.
     void pushName(std::string_view name);
 
-    // The standard streams the script I/O library uses.
+    // The standard input the script I/O library reads.
     FILE* standardInput() const noexcept { return m_stdin; }
-    FILE* standardOutput() const noexcept { return m_stdout; }
-    FILE* standardError() const noexcept { return m_stderr; }
 
 private:
     bool createState();
