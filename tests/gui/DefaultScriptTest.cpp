@@ -144,7 +144,8 @@ protected:
         fs::create_directories(config / "selvarin");
         fs::create_directories(root / "home");
         fs::create_directories(pictures);
-        const fs::path shipped = fs::path(__FILE__).parent_path().parent_path().parent_path() / "script" / "start.lua";
+        // Not found through __FILE__: a compiler cache may shorten it to a path relative to the build.
+        const fs::path shipped = SELVARIN_SHIPPED_SCRIPT;
         ASSERT_TRUE(fs::exists(shipped)) << shipped;
         fs::copy_file(shipped, module / "script" / "start.lua");
         // Every message box shows up on standard error in non-interactive mode.
