@@ -1,7 +1,6 @@
 #include "AppFiles.h"
 
-#include "TextArgs.h"
-
+#include "engine/Args.h"
 #include "engine/Messages.h"
 #include "engine/ScriptCall.h"
 #include "platform/Clock.h"
@@ -53,14 +52,14 @@ int getCurrentDirectory(lua_State* L)
 
 int setCurrentDirectory(lua_State* L)
 {
-    const std::string path = textArg(L, 1);
+    const std::string path = engine::args::checkText(L, 1);
     (void)platform::setCurrentDirectory(platform::untilZero(path));
     return 0;
 }
 
 int getSpecialFolder(lua_State* L)
 {
-    const std::string name = textArg(L, 1);
+    const std::string name = engine::args::checkText(L, 1);
     const std::optional<std::string> folder = platform::specialFolder(name);
     if (!folder)
         return 0;
@@ -75,14 +74,14 @@ int getTicks(lua_State* L)
 
 int compareString(lua_State* L)
 {
-    const std::string a = textArg(L, 1);
-    const std::string b = textArg(L, 2);
+    const std::string a = engine::args::checkText(L, 1);
+    const std::string b = engine::args::checkText(L, 2);
     return engine::pushNumber(L, platform::compareText(a, b));
 }
 
 int findFile(lua_State* L)
 {
-    const std::string pattern = textArg(L, 1);
+    const std::string pattern = engine::args::checkText(L, 1);
     const std::vector<std::string> names = platform::findFiles(pattern);
     lua_createtable(L, static_cast<int>(names.size()), 0);
     int i = 0;
@@ -95,7 +94,7 @@ int findFile(lua_State* L)
 
 int getFileInfo(lua_State* L)
 {
-    const std::string path = platform::fullPath(platform::untilZero(textArg(L, 1)));
+    const std::string path = platform::fullPath(platform::untilZero(engine::args::checkText(L, 1)));
     const platform::Result<platform::FileInfo> found = platform::fileInfo(path);
     if (!found)
         return 0;
@@ -127,15 +126,15 @@ int getFileInfo(lua_State* L)
 
 int joinPath(lua_State* L)
 {
-    const std::string folder = textArg(L, 1);
-    const std::string name = textArg(L, 2);
+    const std::string folder = engine::args::checkText(L, 1);
+    const std::string name = engine::args::checkText(L, 2);
     pushText(L, platform::joinPath(platform::untilZero(folder), platform::untilZero(name)));
     return 1;
 }
 
 int splitPath(lua_State* L)
 {
-    const std::string path = textArg(L, 1);
+    const std::string path = engine::args::checkText(L, 1);
     const auto [folder, name] = platform::splitPath(platform::untilZero(path));
     pushText(L, folder);
     pushText(L, name);
@@ -144,7 +143,7 @@ int splitPath(lua_State* L)
 
 int splitExtension(lua_State* L)
 {
-    const std::string path = textArg(L, 1);
+    const std::string path = engine::args::checkText(L, 1);
     const auto [base, extension] = platform::splitExtension(platform::untilZero(path));
     pushText(L, base);
     pushText(L, extension);

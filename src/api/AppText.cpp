@@ -1,7 +1,6 @@
 #include "AppText.h"
 
-#include "TextArgs.h"
-
+#include "engine/Args.h"
 #include "platform/Paths.h"
 #include "platform/Sjis.h"
 #include "platform/TextCodec.h"
@@ -13,7 +12,7 @@ namespace {
 
 int sjisToUnicode(lua_State* L)
 {
-    const std::string text = textArg(L, 1);
+    const std::string text = engine::args::checkText(L, 1);
     const std::u16string units = platform::cp932ToUtf16(platform::untilZero(text));
     // UTF-16LE bytes of every code unit and of the terminating zero.
     std::string bytes;
@@ -29,7 +28,7 @@ int sjisToUnicode(lua_State* L)
 
 int unicodeToSjis(lua_State* L)
 {
-    const std::string bytes = textArg(L, 1);
+    const std::string bytes = engine::args::checkText(L, 1);
     // Whole code units up to the first zero unit; an odd last byte is not a unit.
     std::u16string units;
     units.reserve(bytes.size() / 2);
@@ -64,7 +63,7 @@ char escapeFor(char c) noexcept
 
 int safeLiteral(lua_State* L)
 {
-    const std::string arg = textArg(L, 1);
+    const std::string arg = engine::args::checkText(L, 1);
     const std::string_view text = platform::untilZero(arg);
     std::string literal;
     literal.reserve(1024);

@@ -1,7 +1,6 @@
 #include "AppView.h"
 
 #include "ScriptSurface.h"
-#include "TextArgs.h"
 #include "ViewHost.h"
 
 #include "engine/Args.h"
@@ -110,7 +109,7 @@ unsigned hexPair(const std::string& text, std::size_t at)
 
 int setBgColor(lua_State* L)
 {
-    const std::string text = textArg(L, 1);
+    const std::string text = engine::args::checkText(L, 1);
     std::uint32_t colour = 0xFFFFFF;
     if (text.size() >= 6)
         colour = hexPair(text, 4) * 65536 + hexPair(text, 2) * 256 + hexPair(text, 0);
@@ -131,13 +130,13 @@ int getBgColor(lua_State* L)
 
 int setStatusText(lua_State* L)
 {
-    viewHost().setStatusText(textArg(L, 1));
+    viewHost().setStatusText(engine::args::checkText(L, 1));
     return 0;
 }
 
 int setFrameTitle(lua_State* L)
 {
-    viewHost().setFrameTitle(textArg(L, 1));
+    viewHost().setFrameTitle(engine::args::checkText(L, 1));
     return 0;
 }
 
@@ -150,8 +149,8 @@ int getFrameTitle(lua_State* L)
 
 int setWheelRate(lua_State* L)
 {
-    if (lua_isnumber(L, 1))
-        viewHost().setWheelRate(lua_tonumber(L, 1));
+    if (const auto rate = engine::args::testNumber(L, 1))
+        viewHost().setWheelRate(*rate);
     return 0;
 }
 
@@ -168,8 +167,8 @@ int getUseLinearFilter(lua_State* L) { return engine::pushBool(L, viewHost().lin
 
 int setViewScaling(lua_State* L)
 {
-    if (lua_isnumber(L, 1))
-        viewHost().setScaling(lua_tonumber(L, 1));
+    if (const auto scaling = engine::args::testNumber(L, 1))
+        viewHost().setScaling(*scaling);
     return 0;
 }
 
@@ -187,7 +186,7 @@ int setAdustMode(lua_State* L)
         viewHost().setScaling(viewHost().scaling());
         return 0;
     }
-    const std::string text = textArg(L, 1);
+    const std::string text = engine::args::checkText(L, 1);
     for (const ModeName& m : kModeNames) {
         if (text == m.name) {
             viewHost().setAdjustMode(m.mode);
@@ -220,13 +219,13 @@ int getMainWindowMode(lua_State* L)
 
 int setMainWindowMode(lua_State* L)
 {
-    viewHost().setMainWindowMode(textArg(L, 1));
+    viewHost().setMainWindowMode(engine::args::checkText(L, 1));
     return 0;
 }
 
 int getWindowRect(lua_State* L)
 {
-    const std::optional<WindowRect> r = viewHost().windowRect(textArg(L, 1));
+    const std::optional<WindowRect> r = viewHost().windowRect(engine::args::checkText(L, 1));
     if (!r)
         return 0;
     lua_createtable(L, 0, 4);
@@ -254,7 +253,7 @@ std::optional<int> rectField(const engine::LuaTable& table, std::string_view key
 
 int setWindowRect(lua_State* L)
 {
-    const std::string name = textArg(L, 1);
+    const std::string name = engine::args::checkText(L, 1);
     if (!lua_istable(L, 2))
         return 0;
     const engine::LuaValuePtr tree = engine::toTree(L, 2);

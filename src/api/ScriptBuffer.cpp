@@ -1,7 +1,5 @@
 #include "ScriptBuffer.h"
 
-#include "ScriptNumbers.h"
-
 #include "engine/Args.h"
 #include "engine/Messages.h"
 #include "engine/ScriptCall.h"
@@ -17,21 +15,7 @@ namespace {
 
 namespace msg = engine::msg;
 
-std::string textArg(lua_State* L, int narg)
-{
-    std::string text;
-    if (!engine::argToText(L, narg, text))
-        engine::raiseToTextError(L);
-    return text;
-}
-
-// [-0, +0] The number at `narg` when the script's number test accepts it.
-std::optional<double> numberArg(lua_State* L, int narg)
-{
-    if (!lua_isnumber(L, narg))
-        return std::nullopt;
-    return lua_tonumber(L, narg);
-}
+namespace args = engine::args;
 
 // The byte offset of a 1-based start within a block of `size` bytes, clamped to the block.
 double startOffset(double start, double size)
@@ -52,8 +36,7 @@ int bufferSize(lua_State* L)
 int bufferResize(lua_State* L)
 {
     MemoryBlock& block = checkBuffer(L, 1);
-    const auto number = numberArg(L, 2);
-    const auto size = number ? toByteCount(*number) : std::nullopt;
+    const auto size = args::testByteCount(L, 2);
     return engine::pushBool(L, size && block.resize(*size));
 }
 
@@ -61,8 +44,8 @@ int bufferStringData(lua_State* L)
 {
     MemoryBlock& block = checkBuffer(L, 1);
     const double size = block.size();
-    const double offset = startOffset(numberArg(L, 2).value_or(1), size);
-    const double count = std::min(numberArg(L, 3).value_or(size), size - offset);
+    const double offset = startOffset(args::testNumber(L, 2).value_or(1), size);
+    const double count = std::min(args::testNumber(L, 3).value_or(size), size - offset);
     if (!(count > 0))
         return 0;
     const BlockLock lock(block);
@@ -78,11 +61,11 @@ int bufferSetStringData(lua_State* L)
     MemoryBlock& block = checkBuffer(L, 1);
     double start = 1;
     int textIndex = 2;
-    if (const auto number = numberArg(L, 2)) {
+    if (const auto number = args::testNumber(L, 2)) {
         start = *number;
         textIndex = 3;
     }
-    const std::string text = textArg(L, textIndex);
+    const std::string text = args::checkText(L, textIndex);
     const double size = block.size();
     const double offset = startOffset(start, size);
     const double room = std::max(size - offset, 0.0);
@@ -98,7 +81,7 @@ int bufferSetStringData(lua_State* L)
 int bufferWriteToFile(lua_State* L)
 {
     MemoryBlock& block = checkBuffer(L, 1);
-    const std::string path = textArg(L, 2);
+    const std::string path = args::checkText(L, 2);
     return engine::pushBool(L, block.writeToFile(path));
 }
 
@@ -107,11 +90,11 @@ int bufferIoWrite(lua_State* L)
     MemoryBlock& block = checkBuffer(L, 1);
     // A file object of the script I/O library: a userdata whose first field is its stream,
     // null once the file was closed.
-    auto* stream = static_cast<FILE**>(engine::args::testClass(L, 2, "FILE*"));
+    auto* stream = static_cast<FILE**>(args::testClass(L, 2, "FILE*"));
     if (!stream)
-        engine::args::argError(L, 2, msg::text(msg::Id::InvalidFile));
+        args::argError(L, 2, msg::text(msg::Id::InvalidFile));
     if (!*stream)
-        engine::args::raise(L, msg::text(msg::Id::FileNotOpen));
+        args::raise(L, msg::text(msg::Id::FileNotOpen));
     const BlockLock lock(block);
     if (lock.data())
         std::fwrite(lock.data(), 1, block.size(), *stream);
@@ -124,14 +107,14 @@ int bufferRelease(lua_State* L)
         releaseBuffer(*object);
         return 0;
     }
-    engine::args::argError(L, 1, msg::text(msg::Id::InvalidBufferHandle));
+    args::argError(L, 1, msg::text(msg::Id::InvalidBufferHandle));
 }
 
 int bufferToString(lua_State* L)
 {
     BufferObject* object = testBuffer(L, 1);
     if (!object)
-        engine::args::argError(L, 1, msg::text(msg::Id::InvalidBufferHandle));
+        args::argError(L, 1, msg::text(msg::Id::InvalidBufferHandle));
     if (!object->block) {
         lua_pushliteral(L, "Buffer (closed)");
         return 1;
@@ -156,8 +139,7 @@ constexpr engine::HostFunction kMethods[] = {
 
 int createBuffer(lua_State* L)
 {
-    const auto number = numberArg(L, 1);
-    const auto size = number ? toByteCount(*number) : std::nullopt;
+    const auto size = args::testByteCount(L, 1);
     if (!size)
         return 0;
     BufferObject* object = newBufferObject(L);
@@ -170,9 +152,8 @@ int createBuffer(lua_State* L)
 
 int createFileBuffer(lua_State* L)
 {
-    const std::string path = textArg(L, 1);
-    const auto number = numberArg(L, 2);
-    const std::uint32_t maximum = number ? toWord(*number) : 0;
+    const std::string path = args::checkText(L, 1);
+    const std::uint32_t maximum = args::testWord(L, 2).value_or(0);
     BufferObject* object = newBufferObject(L);
     auto block = std::make_unique<GlobalHeapBlock>();
     if (!block->loadFromFile(path, maximum))
@@ -183,7 +164,7 @@ int createFileBuffer(lua_State* L)
 
 int createStringBuffer(lua_State* L)
 {
-    const std::string text = textArg(L, 1);
+    const std::string text = args::checkText(L, 1);
     if (text.size() > platform::memory::kMaxSize)
         return 0;
     BufferObject* object = newBufferObject(L);
@@ -223,16 +204,16 @@ void pushBuffer(lua_State* L, std::unique_ptr<MemoryBlock> block)
 
 BufferObject* testBuffer(lua_State* L, int narg)
 {
-    return static_cast<BufferObject*>(engine::args::testClass(L, narg, kBufferClass));
+    return static_cast<BufferObject*>(args::testClass(L, narg, kBufferClass));
 }
 
 MemoryBlock& checkBuffer(lua_State* L, int narg)
 {
     BufferObject* object = testBuffer(L, narg);
     if (!object)
-        engine::args::argError(L, narg, msg::text(msg::Id::InvalidBufferHandle));
+        args::argError(L, narg, msg::text(msg::Id::InvalidBufferHandle));
     if (!object->block)
-        engine::args::raise(L, msg::text(msg::Id::BufferNotOpen));
+        args::raise(L, msg::text(msg::Id::BufferNotOpen));
     return *object->block;
 }
 

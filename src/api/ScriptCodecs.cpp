@@ -2,6 +2,7 @@
 
 #include "ScriptBuffer.h"
 
+#include "engine/Args.h"
 #include "engine/ScriptCall.h"
 #include "image/BmpCodec.h"
 #include "image/JpegCodec.h"
@@ -58,14 +59,6 @@ private:
     bool m_ok = false;
 };
 
-std::string nameArg(lua_State* L, int narg)
-{
-    std::string text;
-    if (!engine::argToText(L, narg, text))
-        engine::raiseToTextError(L);
-    return text;
-}
-
 bool namesAFile(lua_State* L, int narg)
 {
     const int type = lua_type(L, narg);
@@ -77,7 +70,7 @@ bool namesAFile(lua_State* L, int narg)
 std::optional<Source> sourceArg(lua_State* L, int narg)
 {
     if (namesAFile(L, narg))
-        return std::optional<Source>(std::in_place, nameArg(L, narg), 0);
+        return std::optional<Source>(std::in_place, engine::args::checkText(L, narg), 0);
     return std::optional<Source>(std::in_place, checkBuffer(L, narg));
 }
 
@@ -106,7 +99,7 @@ int pushInfo(lua_State* L, const image::PictureInfo& info)
 template <bool (*Test)(image::Bytes), std::size_t ProbeBytes>
 int isSupported(lua_State* L)
 {
-    const std::string name = nameArg(L, 1);
+    const std::string name = engine::args::checkText(L, 1);
     if (MemoryBlock* data = openDataArg(L, 2)) {
         const Source source(*data);
         return engine::pushBool(L, Test(source.bytes()));
@@ -151,7 +144,7 @@ int createBmpFileHeader(lua_State* L)
 
 int getPictureInfoJpeg(lua_State* L)
 {
-    const std::string name = nameArg(L, 1);
+    const std::string name = engine::args::checkText(L, 1);
     std::optional<Source> source;
     if (MemoryBlock* data = openDataArg(L, 2))
         source.emplace(*data);

@@ -1,7 +1,6 @@
 #include "ScriptSurface.h"
 
 #include "ScriptBuffer.h"
-#include "ScriptNumbers.h"
 
 #include "engine/Args.h"
 #include "engine/Format.h"
@@ -221,9 +220,11 @@ constexpr engine::HostFunction kMethods[] = {
 
 int createSurface(lua_State* L)
 {
-    if (lua_isnumber(L, 1) && lua_isnumber(L, 2)) {
-        const auto width = toInt32(lua_tonumber(L, 1));
-        const auto height = toInt32(lua_tonumber(L, 2));
+    const auto widthNumber = engine::args::testNumber(L, 1);
+    const auto heightNumber = widthNumber ? engine::args::testNumber(L, 2) : std::nullopt;
+    if (widthNumber && heightNumber) {
+        const auto width = engine::args::toInt32(*widthNumber);
+        const auto height = engine::args::toInt32(*heightNumber);
         if (!width || !height)
             return 0;
         SurfaceObject* object = newSurfaceObject(L);

@@ -1,7 +1,5 @@
 #include "SeparateExecution.h"
 
-#include "TextArgs.h"
-
 #include "engine/Args.h"
 #include "engine/Format.h"
 #include "engine/Messages.h"
@@ -27,7 +25,7 @@ int collectSeparateResults(lua_State* S)
 
 int separateDoFile(lua_State* L)
 {
-    const std::string arg = textArg(L, 1);
+    const std::string arg = engine::args::checkText(L, 1);
     const std::string path(platform::untilZero(arg));
 
     engine::ScriptEngine separate({}, engine::ScriptEngine::Streams::Process);

@@ -2,7 +2,9 @@
 
 #include "Format.h"
 #include "Messages.h"
+#include "ScriptCall.h"
 
+#include <cmath>
 #include <cstring>
 
 namespace engine::args {
@@ -56,6 +58,88 @@ std::optional<std::string_view> optString(lua_State* L, int narg)
 std::string_view optString(lua_State* L, int narg, std::string_view fallback)
 {
     return optString(L, narg).value_or(fallback);
+}
+
+bool toText(lua_State* L, int narg, std::string& out)
+{
+    if (narg < 0 && narg > LUA_REGISTRYINDEX)
+        narg = lua_gettop(L) + narg + 1;
+    lua_pushliteral(L, "tostring");
+    fetchGlobal(L);
+    lua_pushvalue(L, narg);
+    const int status = protectedCall(L, 1, 1, true);
+    if (status != 0) {
+        reportScriptError(L, status);
+        return false;
+    }
+    const int type = lua_type(L, -1);
+    const bool ok = type == LUA_TSTRING || type == LUA_TNUMBER;
+    if (ok) {
+        std::size_t len = 0;
+        const char* s = lua_tolstring(L, -1, &len);
+        out.assign(s, len);
+    }
+    lua_pop(L, 1);
+    return ok;
+}
+
+std::string checkText(lua_State* L, int narg)
+{
+    std::string text;
+    if (!toText(L, narg, text))
+        raiseToTextError(L);
+    return text;
+}
+
+void raiseToTextError(lua_State* L) { raise(L, msg::text(msg::Id::ToStringNotText)); }
+
+std::optional<lua_Number> testNumber(lua_State* L, int narg)
+{
+    if (!lua_isnumber(L, narg))
+        return std::nullopt;
+    return lua_tonumber(L, narg);
+}
+
+std::optional<std::uint32_t> testByteCount(lua_State* L, int narg)
+{
+    const std::optional<lua_Number> number = testNumber(L, narg);
+    return number ? toByteCount(*number) : std::nullopt;
+}
+
+std::optional<std::uint32_t> testWord(lua_State* L, int narg)
+{
+    const std::optional<lua_Number> number = testNumber(L, narg);
+    return number ? std::optional<std::uint32_t>(toWord(*number)) : std::nullopt;
+}
+
+std::optional<std::int32_t> testInt32(lua_State* L, int narg)
+{
+    const std::optional<lua_Number> number = testNumber(L, narg);
+    return number ? toInt32(*number) : std::nullopt;
+}
+
+std::optional<std::uint32_t> toByteCount(lua_Number value)
+{
+    if (!(value >= 0) || value >= 4294967296.0)
+        return std::nullopt;
+    return static_cast<std::uint32_t>(value);
+}
+
+std::uint32_t toWord(lua_Number value)
+{
+    if (!std::isfinite(value))
+        return 0;
+    double t = std::trunc(std::fmod(value, 4294967296.0));
+    if (t < 0)
+        t += 4294967296.0;
+    return static_cast<std::uint32_t>(t);
+}
+
+std::optional<std::int32_t> toInt32(lua_Number value)
+{
+    if (!(value > -2147483649.0 && value < 2147483648.0))
+        return std::nullopt;
+    return static_cast<std::int32_t>(value);
 }
 
 lua_Number checkNumber(lua_State* L, int narg)

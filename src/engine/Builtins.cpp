@@ -27,8 +27,8 @@ int hostPrint(lua_State* L)
     const int n = lua_gettop(L);
     std::string text;
     for (int i = 1; i <= n; ++i) {
-        if (!argToText(L, i, text))
-            return raiseToTextError(L);
+        if (!args::toText(L, i, text))
+            args::raiseToTextError(L);
         if (i > 1)
             console->appendText("\t");
         console->appendText(text);

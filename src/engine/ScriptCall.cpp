@@ -1,6 +1,5 @@
 #include "ScriptCall.h"
 
-#include "Args.h"
 #include "Format.h"
 #include "Messages.h"
 #include "profile/Profile.h"
@@ -109,34 +108,6 @@ bool fetchGlobal(lua_State* L)
         return false;
     }
     return true;
-}
-
-bool argToText(lua_State* L, int index, std::string& out)
-{
-    if (index < 0 && index > LUA_REGISTRYINDEX)
-        index = lua_gettop(L) + index + 1;
-    lua_pushliteral(L, "tostring");
-    fetchGlobal(L);
-    lua_pushvalue(L, index);
-    const int status = protectedCall(L, 1, 1, true);
-    if (status != 0) {
-        reportScriptError(L, status);
-        return false;
-    }
-    const int type = lua_type(L, -1);
-    const bool ok = type == LUA_TSTRING || type == LUA_TNUMBER;
-    if (ok) {
-        std::size_t len = 0;
-        const char* s = lua_tolstring(L, -1, &len);
-        out.assign(s, len);
-    }
-    lua_pop(L, 1);
-    return ok;
-}
-
-int raiseToTextError(lua_State* L)
-{
-    args::raise(L, msg::text(msg::Id::ToStringNotText));
 }
 
 int pushTrue(lua_State* L) { return pushBool(L, true); }

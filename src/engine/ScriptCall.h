@@ -38,13 +38,6 @@ std::string scriptErrorText(int status, const std::string* errorText);
 // (the top is then nil).
 bool fetchGlobal(lua_State* L);
 
-// The text of the value at `index` through the script's `tostring`, zero bytes included.
-// A failing `tostring` is reported; the caller's values are left untouched and the result is false.
-bool argToText(lua_State* L, int index, std::string& out);
-
-// Raises the error for a `tostring` that gave no text.
-[[noreturn]] int raiseToTextError(lua_State* L);
-
 // Small stack helpers; each returns the number of pushed results.
 int pushTrue(lua_State* L);
 int pushFalse(lua_State* L);

@@ -6,6 +6,7 @@
 #include "engine/ScriptCall.h"
 #include "platform/Paths.h"
 
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -38,26 +39,26 @@ TEST_F(HelpersTest, FetchGlobalReportsLookupsThatRaise)
     EXPECT_EQ(lua_gettop(L()), top);
 }
 
-TEST_F(HelpersTest, ArgToTextKeepsZeroBytesAndNumbers)
+TEST_F(HelpersTest, ToTextKeepsZeroBytesAndNumbers)
 {
     lua_pushlstring(L(), "a\0b", 3);
     lua_pushnumber(L(), 1.5);
     std::string text;
-    EXPECT_TRUE(engine::argToText(L(), -2, text));
+    EXPECT_TRUE(engine::args::toText(L(), -2, text));
     EXPECT_EQ(text, std::string("a\0b", 3));
-    EXPECT_TRUE(engine::argToText(L(), -1, text));
+    EXPECT_TRUE(engine::args::toText(L(), -1, text));
     EXPECT_EQ(text, "1.5");
     EXPECT_EQ(lua_gettop(L()), 2);
     lua_settop(L(), 0);
 }
 
-TEST_F(HelpersTest, ArgToTextFailureLeavesTheCallersValues)
+TEST_F(HelpersTest, ToTextFailureLeavesTheCallersValues)
 {
     run("function tostring(v) if v == 'boom' then error('tostring failed') end return nil end");
     lua_pushliteral(L(), "keep");
     lua_pushliteral(L(), "boom");
     std::string text = "unchanged";
-    const std::string boxes = boxesDuring([&] { EXPECT_FALSE(engine::argToText(L(), 2, text)); });
+    const std::string boxes = boxesDuring([&] { EXPECT_FALSE(engine::args::toText(L(), 2, text)); });
     EXPECT_NE(boxes.find("tostring failed"), std::string::npos);
     ASSERT_EQ(lua_gettop(L()), 2);
     EXPECT_STREQ(lua_tostring(L(), 1), "keep");
@@ -65,7 +66,7 @@ TEST_F(HelpersTest, ArgToTextFailureLeavesTheCallersValues)
 
     // A tostring that gives no text is a plain false, without a box.
     lua_pushliteral(L(), "other");
-    EXPECT_EQ(boxesDuring([&] { EXPECT_FALSE(engine::argToText(L(), 3, text)); }), "");
+    EXPECT_EQ(boxesDuring([&] { EXPECT_FALSE(engine::args::toText(L(), 3, text)); }), "");
     EXPECT_EQ(lua_gettop(L()), 3);
     lua_settop(L(), 0);
 }
@@ -260,3 +261,45 @@ TEST_F(RunFileTest, UnreadableFileIsReported)
 }
 
 }  // namespace
+
+TEST(NumberConversionTest, ByteCountsWordsAndInt32Edges)
+{
+    using namespace engine::args;
+    const double nan = std::nan("");
+    EXPECT_EQ(toByteCount(0), 0u);
+    EXPECT_EQ(toByteCount(2.9), 2u);
+    EXPECT_EQ(toByteCount(4294967295.5), 4294967295u);
+    EXPECT_EQ(toByteCount(4294967296.0), std::nullopt);
+    EXPECT_EQ(toByteCount(-0.5), std::nullopt);
+    EXPECT_EQ(toByteCount(nan), std::nullopt);
+
+    EXPECT_EQ(toWord(-1), 0xFFFFFFFFu);
+    EXPECT_EQ(toWord(4294967296.0 + 5), 5u);
+    EXPECT_EQ(toWord(-2.5), 0xFFFFFFFEu);
+    EXPECT_EQ(toWord(nan), 0u);
+    EXPECT_EQ(toWord(HUGE_VAL), 0u);
+
+    EXPECT_EQ(toInt32(2147483647.9), 2147483647);
+    EXPECT_EQ(toInt32(-2147483648.9), -2147483647 - 1);
+    EXPECT_EQ(toInt32(2147483648.0), std::nullopt);
+    EXPECT_EQ(toInt32(-2147483649.0), std::nullopt);
+    EXPECT_EQ(toInt32(nan), std::nullopt);
+}
+
+TEST_F(HelpersTest, NumberArgumentsAcceptNumericTextsOnly)
+{
+    lua_pushliteral(L(), " 0x10 ");
+    lua_pushliteral(L(), "ten");
+    lua_pushnumber(L(), -1);
+    lua_pushboolean(L(), 1);
+    EXPECT_EQ(engine::args::testNumber(L(), 1), 16.0);
+    EXPECT_EQ(engine::args::testNumber(L(), 2), std::nullopt);
+    EXPECT_EQ(engine::args::testByteCount(L(), 1), 16u);
+    EXPECT_EQ(engine::args::testByteCount(L(), 3), std::nullopt) << "negative";
+    EXPECT_EQ(engine::args::testWord(L(), 3), 0xFFFFFFFFu);
+    EXPECT_EQ(engine::args::testWord(L(), 4), std::nullopt);
+    EXPECT_EQ(engine::args::testInt32(L(), 3), -1);
+    EXPECT_EQ(engine::args::testInt32(L(), 5), std::nullopt) << "none";
+    EXPECT_EQ(lua_gettop(L()), 4);
+    lua_settop(L(), 0);
+}
