@@ -3,6 +3,7 @@
 #include "engine/Args.h"
 #include "engine/Messages.h"
 #include "engine/ScriptCall.h"
+#include "engine/ScriptFile.h"
 
 #include <algorithm>
 #include <cinttypes>
@@ -88,16 +89,14 @@ int bufferWriteToFile(lua_State* L)
 int bufferIoWrite(lua_State* L)
 {
     MemoryBlock& block = checkBuffer(L, 1);
-    // A file object of the script I/O library: a userdata whose first field is its stream,
-    // null once the file was closed.
-    auto* stream = static_cast<FILE**>(args::testClass(L, 2, "FILE*"));
-    if (!stream)
+    const engine::ScriptFile* file = engine::testScriptFile(L, 2);
+    if (!file)
         args::argError(L, 2, msg::text(msg::Id::InvalidFile));
-    if (!*stream)
+    if (!file->stream)
         args::raise(L, msg::text(msg::Id::FileNotOpen));
     const BlockLock lock(block);
     if (lock.data())
-        std::fwrite(lock.data(), 1, block.size(), *stream);
+        std::fwrite(lock.data(), 1, block.size(), file->stream);
     return engine::pushTrue(L);
 }
 

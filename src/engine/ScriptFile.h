@@ -2,7 +2,6 @@
 
 #include "Lua.h"
 
-#include <cstddef>
 #include <cstdio>
 
 namespace engine {
@@ -16,8 +15,6 @@ struct ScriptFile {
     FILE* stream = nullptr;
     bool standard = false;
 };
-// Code that knows only the classic layout (a userdata holding a FILE*) reads it correctly.
-static_assert(offsetof(ScriptFile, stream) == 0);
 
 // The file object at `index`, or null when the value is not one. A closed file object is
 // returned with a null stream.
