@@ -32,8 +32,8 @@ Result<std::string> readWholeFile(std::string_view scriptPath);
 // The text up to its first zero byte: what the system's C-string interfaces see of it.
 std::string_view untilZero(std::string_view text) noexcept;
 
-// The drive form X:\, \\server, http:// and ftp:// are absolute as on the original platform;
-// on this one, so is any text that starts with a separator.
+// The drive form X:\, \\server, http:// and ftp:// are absolute, and so is any text that
+// starts with a separator.
 bool isAbsolutePath(std::string_view text) noexcept;
 
 // The pieces between separators (\ and /, double-byte aware). Consecutive separators give
@@ -54,7 +54,7 @@ std::string fullPath(std::string_view scriptPath);
 
 // "*" and "?" wildcards; a character matches without regard to ASCII case, a double-byte
 // character counts as one and matches only itself. A final ".*" also matches a name without
-// any extension, as "*.*" matches every name on the original platform.
+// any extension, so "*.*" matches every name.
 bool matchWildcard(std::string_view pattern, std::string_view name) noexcept;
 bool hasWildcard(std::string_view text) noexcept;
 

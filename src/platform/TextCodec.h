@@ -5,7 +5,7 @@
 #include <string_view>
 
 // Conversions between the scripts' code page 932 and the rest of the world. Characters that
-// cannot be represented become "?", as the original platform's conversion does.
+// cannot be represented become "?".
 namespace platform {
 
 std::string cp932ToUtf8(std::string_view cp932);
