@@ -116,7 +116,7 @@ int getFileInfo(lua_State* L)
     lua_setfield(L, -2, "isHidden");
     lua_pushboolean(L, info.isReadOnly);
     lua_setfield(L, -2, "isReadOnly");
-    // Nothing on this platform is a system or a temporary file in the original sense.
+    // No file on this platform carries a system or a temporary attribute.
     lua_pushboolean(L, false);
     lua_setfield(L, -2, "isSystem");
     lua_pushboolean(L, false);

@@ -4,7 +4,7 @@
 
 namespace platform {
 
-// Milliseconds of a monotonic clock, wrapping at 2^32 as the original platform's counter does.
+// Milliseconds of a monotonic clock, wrapping at 2^32: scripts see a 32-bit counter.
 std::uint32_t tickCount() noexcept;
 
 }  // namespace platform

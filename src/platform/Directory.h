@@ -5,8 +5,7 @@
 #include <string_view>
 #include <vector>
 
-// Directory search in the manner of the original platform's pattern search: a folder path
-// whose last piece may hold "*" and "?" wildcards.
+// Directory search by pattern: a folder path whose last piece may hold "*" and "?" wildcards.
 namespace platform {
 
 struct FoundEntry {

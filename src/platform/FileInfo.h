@@ -8,7 +8,7 @@
 namespace platform {
 
 struct FileInfo {
-    std::uint64_t size = 0;          // 0 for a directory, as the original platform reports it
+    std::uint64_t size = 0;          // 0 for a directory
     std::int64_t createTime = 0;     // seconds since 1970 UTC: birth time, else last status change
     std::int64_t lastWriteTime = 0;  // seconds since 1970 UTC
     bool isDirectory = false;

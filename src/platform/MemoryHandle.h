@@ -9,7 +9,7 @@
 // refuses one that is not live, so a stale handle from a plug-in is a failure, not a crash.
 namespace platform::memory {
 
-// The two families of the original platform; a handle answers only to its own family's free.
+// Two heap families, global and local; a handle answers only to its own family's free.
 enum class Heap : std::uint8_t { Global, Local };
 
 struct Block;

@@ -9,7 +9,7 @@ namespace platform {
 // (default ~/.config/selvarin/win.ini).
 std::string profilePath();
 
-// An integer of an ini file read the way the original platform reads WIN.INI: section and key
+// An integer of an ini file such as WIN.INI: section and key
 // without regard to ASCII case, the leading decimal digits of the value (with an optional sign),
 // `fallback` when the file, section or key is missing.
 int readProfileInt(const std::string& path, std::string_view section, std::string_view key, int fallback);

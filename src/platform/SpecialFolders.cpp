@@ -106,7 +106,7 @@ std::optional<std::string> specialFolder(std::string_view name)
         if (e.name != name)
             continue;
         const QString folder = folderOf(e.place);
-        // As on the original platform, a folder that is not there cannot be found.
+        // A folder that is not there cannot be found.
         if (folder.isEmpty() || !QFileInfo(folder).isDir())
             return std::string();
         return fromOsPath(QDir::cleanPath(folder).toStdString());

@@ -49,7 +49,7 @@ QCursor makeDragCursor(DragCursor kind)
     return QCursor(pixmap, 16, 16);
 }
 
-// MulDiv as the original platform rounds it: to nearest, halves away from zero.
+// A * b / c rounded to nearest, halves away from zero.
 long long mulDivRounded(long long a, long long b, long long c)
 {
     const long double v = static_cast<long double>(a) * b / c;

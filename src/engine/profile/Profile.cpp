@@ -414,7 +414,7 @@ std::string requirePath(lua_State* L)
     return "?;?.lua";
 }
 
-// Each mark took stack slots in the original search; past this many it ran out of them.
+// More marks in one path element than this are a stack overflow, as each costs C stack slots.
 constexpr int kMaxPathMarks = LUAI_MAXCSTACK / 2;
 
 int baseRequire(lua_State* L)

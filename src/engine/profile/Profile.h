@@ -11,9 +11,9 @@ namespace engine::profile {
 
 inline constexpr const char kVersion[] = "Lua 5.0.2 for Shift JIS";
 
-// Opens the standard libraries in the order of the original system (base, table, io with
-// os, string, math, debug, loadlib) with the 5.0 surface laid over them. The standard streams
-// of `io` are `in`, `out` and `err`; none of them is ever closed by scripts.
+// Opens the standard libraries in this order (base, table, io with os, string, math, debug,
+// loadlib) with the 5.0 surface laid over them. The standard streams of `io` are `in`, `out`
+// and `err`; none of them is ever closed by scripts.
 void openLibraries(lua_State* L, FILE* in, FILE* out, FILE* err);
 
 // Loads a chunk through the scanner (precompiled chunks as they are). Returns the runtime's

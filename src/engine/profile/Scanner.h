@@ -21,7 +21,7 @@ std::string chunkId(std::string_view chunkName, std::size_t size = kRuntimeIdSiz
 // Precompiled chunks must not be given to it.
 bool translateSource(std::string_view source, std::string_view chunkName, std::string& out);
 
-// Script files are read as text files were on the original platform: unless the first byte is
+// Script files are read as text files: unless the first byte is
 // neither white space nor a printable ASCII character (then the file is read as binary data),
 // each "\r\n" becomes "\n".
 void readAsTextFile(std::string& bytes);
