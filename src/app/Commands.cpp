@@ -49,6 +49,21 @@ constexpr CommandStrings kStrings[] = {
     {AppExit, "アプリケーションを終了します", "終了"},
 };
 
+struct TableString {
+    StringId id;
+    const char* text;
+};
+
+constexpr TableString kTableStrings[] = {
+    {IdleMessage, " "},
+    {IndicatorCaps, "CAP"},
+    {IndicatorNum, "NUM"},
+    {IndicatorScroll, "SCRL"},
+    {IndicatorPages, "ページ/総ページ数"},
+};
+
+constexpr StringId kIndicators[] = {IndicatorPages, IndicatorCaps, IndicatorNum, IndicatorScroll};
+
 constexpr MenuRow kMenu[] = {
     {0, 0, "ファイル(&F)"},
         {1, OpenFolder, "フォルダを開く(&F)...\tCtrl+F"},
@@ -145,6 +160,17 @@ constexpr int kAll[] = {
 };
 
 }  // namespace
+
+const char* text(StringId id)
+{
+    for (const TableString& s : kTableStrings) {
+        if (s.id == id)
+            return s.text;
+    }
+    return "";
+}
+
+std::span<const StringId> indicators() { return kIndicators; }
 
 std::span<const CommandStrings> strings() { return kStrings; }
 

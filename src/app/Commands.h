@@ -81,6 +81,19 @@ struct Accelerator {
     int id;
 };
 
+// Strings of the table that belong to no command.
+enum StringId : int {
+    IdleMessage = 57345,
+    IndicatorCaps = 59137,
+    IndicatorNum = 59138,
+    IndicatorScroll = 59139,
+    IndicatorPages = 59142,
+};
+// The UTF-8 text of string `id`.
+const char* text(StringId id);
+// The status bar's panes after the stretching message pane, in order.
+std::span<const StringId> indicators();
+
 std::span<const CommandStrings> strings();
 const CommandStrings* stringsOf(int id);
 std::span<const MenuRow> menu();

@@ -148,14 +148,15 @@ void MainFrame::createToolBar()
 
 void MainFrame::createStatusBar()
 {
-    m_statusPane = new QLabel(" ", this);
+    m_statusPane = new QLabel(QString::fromUtf8(commands::text(commands::IdleMessage)), this);
     m_statusPane->setObjectName("statusText");
     statusBar()->addWidget(m_statusPane, 1);
-    auto* pages = new QLabel(QString::fromUtf8("ページ/総ページ数"), this);
-    pages->setObjectName("pageIndicator");
-    statusBar()->addPermanentWidget(pages);
-    for (const char* key : {"CAP", "NUM", "SCRL"})
-        statusBar()->addPermanentWidget(new QLabel(key, this));
+    for (const commands::StringId id : commands::indicators()) {
+        auto* pane = new QLabel(QString::fromUtf8(commands::text(id)), this);
+        if (id == commands::IndicatorPages)
+            pane->setObjectName("pageIndicator");
+        statusBar()->addPermanentWidget(pane);
+    }
 }
 
 void MainFrame::setStatusText(const QString& text) { m_statusPane->setText(text); }

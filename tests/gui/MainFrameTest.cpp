@@ -5,6 +5,7 @@
 #include "view/ImageView.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QTest>
@@ -39,6 +40,10 @@ TEST_F(MainFrameTest, MenuCaptionsAndOrder)
     EXPECT_EQ(action(LinearFilter)->toolTip(), "滑らかに拡大");
     EXPECT_EQ(frame()->toolBar()->actions().size(), 19);
     EXPECT_EQ(frame()->statusText(), " ");
+    QStringList panes;
+    for (QLabel* pane : frame()->statusBar()->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
+        panes << pane->text();
+    EXPECT_EQ(panes, (QStringList{" ", "ページ/総ページ数", "CAP", "NUM", "SCRL"}));
 }
 
 TEST_F(MainFrameTest, CopyStateFollowsTheScript)
