@@ -2,7 +2,7 @@
 // libjpeg's own decode of the same bytes (same output order, same DCT) and a memcpy of the
 // BMP's pixel bytes.
 #include "BenchPictures.h"
-#include "api/ScriptSurface.h"
+#include "image/ScriptSurface.h"
 #include "platform/Allocator.h"
 #include "image/BmpCodec.h"
 #include "image/JpegCodec.h"
@@ -56,7 +56,7 @@ const std::vector<std::uint8_t>& bmpBytes()
 
 void toSurface(image::DibPair& pair, benchmark::State& state)
 {
-    api::ScriptSurface surface;
+    image::ScriptSurface surface;
     const memory::Lock header(pair.header.get());
     const memory::Lock bits(pair.bits.get());
     if (!surface.createFromDib(reinterpret_cast<const gfx::NxBitmapInfoHeader*>(header.data()), bits.data(), 32))

@@ -6,7 +6,7 @@
 #include "SeparateExecution.h"
 #include "ScriptBuffer.h"
 #include "ScriptCodecs.h"
-#include "ScriptSurface.h"
+#include "SurfaceClass.h"
 
 #include "engine/Host.h"
 

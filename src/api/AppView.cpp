@@ -1,6 +1,6 @@
 #include "AppView.h"
 
-#include "ScriptSurface.h"
+#include "SurfaceClass.h"
 #include "ViewHost.h"
 
 #include "engine/Args.h"
@@ -63,10 +63,10 @@ int showImage(lua_State* L, const char* key, void (ViewHost::*show)(gfx::NxSurfa
 {
     gfx::NxSurface* pixels = nullptr;
     if (!lua_isnil(L, 1)) {
-        ScriptSurface& surface = checkSurface(L, 1);
+        image::ScriptSurface& surface = checkSurface(L, 1);
         if (!surface.isValid())
             return engine::pushFalse(L);
-        if (surface.typeTag() == kDibSurfaceTag)
+        if (surface.typeTag() == image::kDibSurfaceTag)
             pixels = surface.surface();
     }
     lua_pushvalue(L, 1);
@@ -270,7 +270,7 @@ int setWindowRect(lua_State* L)
 
 int drawScreen(lua_State* L)
 {
-    ScriptSurface& surface = checkSurface(L, 1);
+    image::ScriptSurface& surface = checkSurface(L, 1);
     if (!surface.isValid() || !surface.surface())
         return engine::pushFalse(L);
     return engine::pushBool(L, viewHost().drawScreen(*surface.surface()));

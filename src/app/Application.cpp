@@ -3,8 +3,8 @@
 #include "Commands.h"
 #include "HostLibraries.h"
 
-#include "api/ScriptSurface.h"
 #include "engine/Messages.h"
+#include "image/ScriptSurface.h"
 #include "platform/Desktop.h"
 #include "platform/Dialogs.h"
 #include "platform/Paths.h"
@@ -126,7 +126,7 @@ void Application::createMainFrame()
     m_frame->refreshStates();
 
     // A script that releases a picture the view shows: the view lets go of it first.
-    api::setSurfaceReleaseHook([this](const gfx::NxSurface& surface) {
+    image::setSurfaceReleaseHook([this](const gfx::NxSurface& surface) {
         if (frontImage() == &surface)
             setFrontImage(nullptr);
         if (backgroundImage() == &surface)
@@ -408,7 +408,7 @@ void Application::destroyMainFrame()
     if (m_engine)
         m_engine->callWithStrings("onReleaseApp");
     platform::setMainWindow(nullptr);
-    api::setSurfaceReleaseHook({});
+    image::setSurfaceReleaseHook({});
     m_view = nullptr;
     m_frame.reset();
 }

@@ -2,7 +2,7 @@
 
 #include "api/AppTable.h"
 #include "api/ScriptBuffer.h"
-#include "api/ScriptSurface.h"
+#include "api/SurfaceClass.h"
 #include "engine/ScriptEngine.h"
 
 namespace app {

@@ -1,4 +1,4 @@
-#include "ScriptSurface.h"
+#include "SurfaceClass.h"
 
 #include "ScriptBuffer.h"
 
@@ -9,7 +9,7 @@
 #include "image/Dib.h"
 
 #include <climits>
-#include <cstdlib>
+#include <memory>
 
 namespace api {
 
@@ -17,96 +17,25 @@ namespace msg = engine::msg;
 
 namespace {
 
-SurfaceReleaseHook& releaseHook()
-{
-    static SurfaceReleaseHook hook;
-    return hook;
-}
-
 // Registry table of the Buffer objects of live views, keyed by the view, with weak values: a
 // view has exactly one script object, and a collected object drops out by itself.
 constexpr const char* kViewObjects = "Selvarin.FrameBufferObjects";
 
 }  // namespace
 
-void setSurfaceReleaseHook(SurfaceReleaseHook hook) { releaseHook() = std::move(hook); }
-
-ScriptSurface::~ScriptSurface()
+FrameBufferBlock* frameBuffer(image::ScriptSurface& surface)
 {
-    detachView();
-    releasePixels();
-}
-
-MemoryBlock* ScriptSurface::frameBuffer()
-{
-    if (!m_surface)
+    if (!surface.isValid())
         return nullptr;
-    if (!m_view)
-        m_view = new FrameBufferBlock(*this);
-    return m_view;
+    if (FrameBufferBlock* view = cachedFrameBuffer(surface))
+        return view;
+    return new FrameBufferBlock(surface);
 }
 
-std::uint8_t* ScriptSurface::lockBits() { return m_surface ? m_surface->pixels().bits() : nullptr; }
-
-std::uint32_t ScriptSurface::sizeInBytes() const
+// Frame buffers are the only views of a surface.
+FrameBufferBlock* cachedFrameBuffer(const image::ScriptSurface& surface)
 {
-    if (!m_surface)
-        return 0;
-    return static_cast<std::uint32_t>(std::llabs(std::int64_t{m_surface->height()} * m_surface->pixels().pitch()));
-}
-
-std::int32_t ScriptSurface::width() const { return m_surface ? m_surface->width() : 0; }
-std::int32_t ScriptSurface::height() const { return m_surface ? m_surface->height() : 0; }
-std::int32_t ScriptSurface::pitch() const { return m_surface ? m_surface->pixels().pitch() : 0; }
-int ScriptSurface::bitCount() const { return m_surface ? m_surface->bitsPerPixel() : 0; }
-
-bool ScriptSurface::create(std::int32_t width, std::int32_t height, int bitCount)
-{
-    releasePixels();
-    m_surface = std::make_unique<gfx::NxSurface>(bitCount);
-    if (!m_surface->create(width, height)) {
-        m_surface.reset();
-        return false;
-    }
-    return true;
-}
-
-void ScriptSurface::releasePixels()
-{
-    if (!m_surface)
-        return;
-    if (const SurfaceReleaseHook& hook = releaseHook())
-        hook(*m_surface);
-    m_surface.reset();
-}
-
-void ScriptSurface::detachView()
-{
-    if (!m_view)
-        return;
-    m_view->m_surface = nullptr;
-    m_view = nullptr;
-}
-
-const gfx::NxPixelBuffer* ScriptSurface::pixelView() const { return m_surface ? &m_surface->pixels() : nullptr; }
-
-bool ScriptSurface::createFromDib(const gfx::NxBitmapInfoHeader* header, const void* bits, int bitCount)
-{
-    releasePixels();
-    m_surface = std::make_unique<gfx::NxSurface>(bitCount);
-    if (!m_surface->createFromDib(header, bits)) {
-        m_surface.reset();
-        return false;
-    }
-    return true;
-}
-
-FrameBufferBlock::~FrameBufferBlock() { free(); }
-
-void FrameBufferBlock::free()
-{
-    if (m_surface)
-        m_surface->detachView();
+    return static_cast<FrameBufferBlock*>(surface.view());
 }
 
 namespace {
@@ -145,7 +74,7 @@ int surfaceRelease(lua_State* L)
     SurfaceObject* object = testSurface(L, 1);
     if (!object)
         engine::args::argError(L, 1, msg::text(msg::Id::InvalidSurfaceHandle));
-    std::unique_ptr<ScriptSurface> surface(object->surface);
+    std::unique_ptr<image::ScriptSurface> surface(object->surface);
     object->surface = nullptr;
     return 0;
 }
@@ -173,11 +102,11 @@ void pushViewObjects(lua_State* L)
 
 int surfaceBuffer(lua_State* L)
 {
-    ScriptSurface& surface = checkSurface(L, 1);
+    image::ScriptSurface& surface = checkSurface(L, 1);
     if (!surface.isValid())
         return 0;
     pushViewObjects(L);  // [+1]
-    if (FrameBufferBlock* view = surface.cachedView()) {
+    if (FrameBufferBlock* view = cachedFrameBuffer(surface)) {
         lua_pushlightuserdata(L, view);
         lua_rawget(L, -2);  // [+1]
         BufferObject* object = testBuffer(L, -1);
@@ -188,7 +117,7 @@ int surfaceBuffer(lua_State* L)
         surface.detachView();
     }
     BufferObject* object = newBufferObject(L);  // [+1]
-    MemoryBlock* view = surface.frameBuffer();
+    FrameBufferBlock* view = frameBuffer(surface);
     object->block = view;
     lua_pushlightuserdata(L, view);
     lua_pushvalue(L, -2);
@@ -228,7 +157,7 @@ int createSurface(lua_State* L)
         if (!width || !height)
             return 0;
         SurfaceObject* object = newSurfaceObject(L);
-        auto surface = std::make_unique<ScriptSurface>();
+        auto surface = std::make_unique<image::ScriptSurface>();
         if (!surface->create(*width, *height, 32))
             return 0;
         object->surface = surface.release();
@@ -237,7 +166,7 @@ int createSurface(lua_State* L)
     MemoryBlock& header = checkBuffer(L, 1);
     MemoryBlock& bits = checkBuffer(L, 2);
     SurfaceObject* object = newSurfaceObject(L);
-    auto surface = std::make_unique<ScriptSurface>();
+    auto surface = std::make_unique<image::ScriptSurface>();
     const BlockLock headerLock(header);
     const BlockLock bitsLock(bits);
     if (!dibFits(headerLock.data(), headerLock.data() ? header.size() : 0, bitsLock.data() ? bits.size() : 0))
@@ -255,7 +184,7 @@ const engine::HostFunction kSurfaceFunctions[1] = {
     SELVARIN_HOST("createSurface", createSurface),
 };
 
-ScriptSurface& checkSurface(lua_State* L, int narg)
+image::ScriptSurface& checkSurface(lua_State* L, int narg)
 {
     SurfaceObject* object = testSurface(L, narg);
     if (!object)

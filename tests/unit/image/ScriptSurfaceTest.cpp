@@ -1,4 +1,4 @@
-#include "api/ScriptSurface.h"
+#include "image/ScriptSurface.h"
 
 #include <gtest/gtest.h>
 
@@ -7,12 +7,19 @@
 
 namespace {
 
+// The smallest view: it only holds the link.
+class TestView final : public image::SurfaceView {
+public:
+    explicit TestView(image::ScriptSurface& surface) : SurfaceView(surface) {}
+    using SurfaceView::detach;
+};
+
 TEST(ScriptSurface, GeometryAndLowestAddress)
 {
-    api::ScriptSurface bottomUp;
+    image::ScriptSurface bottomUp;
     EXPECT_FALSE(bottomUp.isValid());
-    EXPECT_EQ(bottomUp.frameBuffer(), nullptr) << "no view without pixels";
     EXPECT_EQ(bottomUp.lockBits(), nullptr);
+    EXPECT_EQ(bottomUp.sizeInBytes(), 0u);
     ASSERT_TRUE(bottomUp.create(5, 3, 32));
     EXPECT_EQ(bottomUp.typeTag(), 0x44494253u);
     EXPECT_EQ(bottomUp.pitch(), -20);
@@ -21,7 +28,7 @@ TEST(ScriptSurface, GeometryAndLowestAddress)
     // The lowest address is the start of the last row in display order.
     EXPECT_EQ(bottomUp.lockBits(), bottomUp.pixelView()->row(2));
 
-    api::ScriptSurface topDown;
+    image::ScriptSurface topDown;
     ASSERT_TRUE(topDown.create(5, -3, 32));
     EXPECT_EQ(topDown.pitch(), 20);
     EXPECT_EQ(topDown.lockBits(), topDown.pixelView()->row(0));
@@ -29,48 +36,41 @@ TEST(ScriptSurface, GeometryAndLowestAddress)
     EXPECT_FALSE(topDown.isValid());
 }
 
-TEST(ScriptSurface, ViewGoesFirst)
+TEST(ScriptSurface, WhicheverOfSurfaceAndViewGoesFirstCutsBothLinks)
 {
-    api::ScriptSurface surface;
+    image::ScriptSurface surface;
     ASSERT_TRUE(surface.create(2, 2, 32));
-    std::unique_ptr<api::MemoryBlock> view(surface.frameBuffer());
-    EXPECT_EQ(surface.frameBuffer(), view.get()) << "one view at a time";
-    EXPECT_STREQ(view->kindName(), "FrameBuffer");
-    EXPECT_EQ(view->size(), 16u);
-    EXPECT_FALSE(view->allocate(4));
-    EXPECT_FALSE(view->resize(4));
-    EXPECT_FALSE(view->loadFromFile("/dev/null", 0));
-    view->free();
-    view.reset();
-    EXPECT_EQ(surface.cachedView(), nullptr);
-    EXPECT_TRUE(surface.isValid());
-    std::unique_ptr<api::MemoryBlock> again(surface.frameBuffer());
-    EXPECT_NE(again, nullptr);
-}
+    {
+        TestView view(surface);
+        EXPECT_EQ(surface.view(), &view);
+        EXPECT_EQ(view.surface(), &surface);
+    }
+    EXPECT_EQ(surface.view(), nullptr) << "the view went first";
 
-TEST(ScriptSurface, SurfaceGoesFirst)
-{
-    auto surface = std::make_unique<api::ScriptSurface>();
-    ASSERT_TRUE(surface->create(2, 2, 32));
-    std::unique_ptr<api::MemoryBlock> view(surface->frameBuffer());
-    surface.reset();
-    EXPECT_FALSE(view->isValid());
-    EXPECT_EQ(view->size(), 0u);
-    EXPECT_EQ(view->lock(), nullptr);
-    view->unlock();
-    view->free();
+    TestView detached(surface);
+    detached.detach();
+    EXPECT_EQ(surface.view(), nullptr);
+    EXPECT_EQ(detached.surface(), nullptr);
+    detached.detach();
+
+    auto owner = std::make_unique<image::ScriptSurface>();
+    TestView survivor(*owner);
+    owner->releasePixels();
+    EXPECT_EQ(survivor.surface(), owner.get()) << "releasing the pixels keeps the link";
+    owner.reset();
+    EXPECT_EQ(survivor.surface(), nullptr) << "the surface went first";
 }
 
 TEST(ScriptSurface, ReleaseHookHearsBeforePixelsGo)
 {
     std::vector<const gfx::NxSurface*> told;
     std::vector<bool> stillCreated;
-    api::setSurfaceReleaseHook([&](const gfx::NxSurface& s) {
+    image::setSurfaceReleaseHook([&](const gfx::NxSurface& s) {
         told.push_back(&s);
         stillCreated.push_back(s.isCreated());
     });
     {
-        api::ScriptSurface surface;
+        image::ScriptSurface surface;
         ASSERT_TRUE(surface.create(3, 3, 32));
         const gfx::NxSurface* first = surface.surface();
         ASSERT_TRUE(surface.create(4, 4, 32));
@@ -87,7 +87,7 @@ TEST(ScriptSurface, ReleaseHookHearsBeforePixelsGo)
     EXPECT_EQ(told.size(), 3u) << "destroying the surface releases its pixels";
     for (bool created : stillCreated)
         EXPECT_TRUE(created) << "the hook sees the pixels still alive";
-    api::setSurfaceReleaseHook({});
+    image::setSurfaceReleaseHook({});
 }
 
 }  // namespace

@@ -1,0 +1,89 @@
+#include "ScriptSurface.h"
+
+#include <cstdlib>
+
+namespace image {
+namespace {
+
+SurfaceReleaseHook& releaseHook()
+{
+    static SurfaceReleaseHook hook;
+    return hook;
+}
+
+}  // namespace
+
+void setSurfaceReleaseHook(SurfaceReleaseHook hook) { releaseHook() = std::move(hook); }
+
+SurfaceView::SurfaceView(ScriptSurface& surface) : m_surface(&surface) { surface.m_view = this; }
+
+SurfaceView::~SurfaceView() { detach(); }
+
+void SurfaceView::detach() noexcept
+{
+    if (m_surface)
+        m_surface->detachView();
+}
+
+ScriptSurface::~ScriptSurface()
+{
+    detachView();
+    releasePixels();
+}
+
+std::uint8_t* ScriptSurface::lockBits() { return m_surface ? m_surface->pixels().bits() : nullptr; }
+
+std::uint32_t ScriptSurface::sizeInBytes() const
+{
+    if (!m_surface)
+        return 0;
+    return static_cast<std::uint32_t>(std::llabs(std::int64_t{m_surface->height()} * m_surface->pixels().pitch()));
+}
+
+std::int32_t ScriptSurface::width() const { return m_surface ? m_surface->width() : 0; }
+std::int32_t ScriptSurface::height() const { return m_surface ? m_surface->height() : 0; }
+std::int32_t ScriptSurface::pitch() const { return m_surface ? m_surface->pixels().pitch() : 0; }
+int ScriptSurface::bitCount() const { return m_surface ? m_surface->bitsPerPixel() : 0; }
+
+bool ScriptSurface::create(std::int32_t width, std::int32_t height, int bitCount)
+{
+    releasePixels();
+    m_surface = std::make_unique<gfx::NxSurface>(bitCount);
+    if (!m_surface->create(width, height)) {
+        m_surface.reset();
+        return false;
+    }
+    return true;
+}
+
+void ScriptSurface::releasePixels()
+{
+    if (!m_surface)
+        return;
+    if (const SurfaceReleaseHook& hook = releaseHook())
+        hook(*m_surface);
+    m_surface.reset();
+}
+
+void ScriptSurface::detachView()
+{
+    if (!m_view)
+        return;
+    m_view->m_surface = nullptr;
+    m_view = nullptr;
+}
+
+const gfx::NxPixelBuffer* ScriptSurface::pixelView() const { return m_surface ? &m_surface->pixels() : nullptr; }
+
+bool ScriptSurface::createFromDib(const gfx::NxBitmapInfoHeader* header, const void* bits, int bitCount)
+{
+    releasePixels();
+    m_surface = std::make_unique<gfx::NxSurface>(bitCount);
+    if (!m_surface->createFromDib(header, bits)) {
+        m_surface.reset();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace image

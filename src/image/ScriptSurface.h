@@ -1,0 +1,79 @@
+#pragma once
+
+#include "gfx/NxSurface.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+// The host object behind a script `Surface`: an owned NxSurface, and the link to the one view
+// that shows its pixel memory.
+namespace image {
+
+// The type tag of surfaces ("DIBS"): the view accepts only images that carry it.
+inline constexpr std::uint32_t kDibSurfaceTag = 0x44494253;
+
+class ScriptSurface;
+
+// What shows a surface's pixel memory (the "FrameBuffer" Buffer). Surface and view point at
+// each other until either goes; whichever goes first cuts both links.
+class SurfaceView {
+public:
+    SurfaceView(const SurfaceView&) = delete;
+    SurfaceView& operator=(const SurfaceView&) = delete;
+
+    // The surface shown, null once it went.
+    ScriptSurface* surface() const { return m_surface; }
+
+protected:
+    // Becomes the view of `surface`, which must have none.
+    explicit SurfaceView(ScriptSurface& surface);
+    ~SurfaceView();
+    // Cuts both links; nothing when they are cut already.
+    void detach() noexcept;
+
+private:
+    friend class ScriptSurface;
+    ScriptSurface* m_surface;
+};
+
+class ScriptSurface {
+public:
+    ScriptSurface() = default;
+    ScriptSurface(const ScriptSurface&) = delete;
+    ScriptSurface& operator=(const ScriptSurface&) = delete;
+    ~ScriptSurface();
+
+    std::uint32_t typeTag() const { return kDibSurfaceTag; }
+    bool isValid() const { return m_surface != nullptr; }
+    // The lowest address of the pixel memory; null without pixels.
+    std::uint8_t* lockBits();
+    void unlockBits() {}
+    std::uint32_t sizeInBytes() const;
+    std::int32_t width() const;
+    std::int32_t height() const;  // always positive
+    std::int32_t pitch() const;   // negative for bottom-up pixels
+    int bitCount() const;
+    bool create(std::int32_t width, std::int32_t height, int bitCount);
+    void releasePixels();
+    // Cuts the link to the current view, which then reports itself invalid.
+    void detachView();
+    const gfx::NxPixelBuffer* pixelView() const;
+    bool createFromDib(const gfx::NxBitmapInfoHeader* header, const void* bits, int bitCount);
+    gfx::NxSurface* surface() const { return m_surface.get(); }
+
+    // The view currently linked, null when there is none.
+    SurfaceView* view() const { return m_view; }
+
+private:
+    friend class SurfaceView;
+    SurfaceView* m_view = nullptr;
+    std::unique_ptr<gfx::NxSurface> m_surface;
+};
+
+// Told just before a surface's pixels are freed, so that whatever shows them (the view) lets go
+// of them first. One hook for the program; an empty function removes it.
+using SurfaceReleaseHook = std::function<void(const gfx::NxSurface&)>;
+void setSurfaceReleaseHook(SurfaceReleaseHook hook);
+
+}  // namespace image
