@@ -10,13 +10,6 @@
 
 namespace gfx {
 
-namespace {
-
-// Largest pixel block a surface allocates; beyond it create() fails like a refused allocation.
-constexpr std::int64_t kMaxPixelBytes = std::int64_t{1} << 31;
-
-} // namespace
-
 NxSurface::NxSurface(int bitsPerPixel)
     : m_requestedBits(bitsPerPixel)
     , m_engine(&engineFor(bitsPerPixel))
@@ -35,7 +28,7 @@ bool NxSurface::allocate(std::int32_t width, std::int32_t height, bool zeroFill)
         return false;
     const std::int64_t rows = height < 0 ? -std::int64_t{height} : height;
     const std::int64_t bytes = NxPixelBuffer::rowLength(m_requestedBits, width) * rows;
-    if (bytes > kMaxPixelBytes)
+    if (bytes > kMaxSurfaceBytes)
         return false;
 
     const std::size_t headerBytes = m_requestedBits == 8 ? 40 + 256 * 4 : 40;

@@ -12,6 +12,10 @@ namespace gfx {
 class NxBlitEngine;
 class NxSurface;
 
+// Largest pixel block a surface allocates; beyond it create() fails like a refused allocation.
+// Decoders refuse pictures beyond it before they allocate anything.
+inline constexpr std::int64_t kMaxSurfaceBytes = std::int64_t{1} << 31;
+
 // The drawing handle of a surface: everything a presenter (the Qt binding, a test) needs to show
 // or read the surface's pixels. Valid between acquireDC() and the matching last releaseDC().
 struct NxDrawContext {

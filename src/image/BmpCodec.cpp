@@ -183,13 +183,28 @@ std::optional<DibPair> loadBmp(Bytes data, const DecodeLimits& limits)
     // Rows of a negative width would have no sound length.
     if (width < 0)
         return std::nullopt;
-    const std::int64_t stride = ((((std::int64_t{bitCount} * width + 7) >> 3) + 3) >> 2) * 4;
+    // A bit count of up to 65535 makes rows of up to 2^44 bytes: the products are checked.
+    const std::uint64_t stride = ((((std::uint64_t{static_cast<std::uint32_t>(bitCount)} * width + 7) >> 3) + 3) >> 2) * 4;
     const std::uint64_t rows = height < 0 ? -std::int64_t{height} : height;
-    const std::uint64_t bitsBytes = rows * static_cast<std::uint64_t>(stride);
-    if (bitsBytes > limits.maxBitsBytes || bitsBytes > memory::kMaxSize)
+    std::uint64_t bitsBytes = 0;
+    if (!checkedMul(rows, stride, bitsBytes) || bitsBytes > limits.maxBitsBytes || bitsBytes > memory::kMaxSize ||
+        !fitsSurface(static_cast<std::uint64_t>(width), rows, limits))
         return std::nullopt;
     const bool runLength = compression == kRle8 || compression == kRle4;
     if (!runLength && compression != kRgb && compression != kBitfields)
+        return std::nullopt;
+    remaining -= tableInData;
+    const Bytes pixels = info->subspan(headerSize + tableInData);
+    if (!runLength && remaining < bitsBytes)
+        return std::nullopt;
+    // The decoders write downwards from the lowest address, so a top-down picture would walk
+    // out of its block; each decoder fits one bit count only.
+    if (runLength && (height < 0 || (compression == kRle8 ? bitCount != 8 : bitCount != 4) || remaining < imageSize))
+        return std::nullopt;
+    // A run covers at most 255 pixels of one row, so data that could not reach every pixel of a
+    // large picture are refused before its rows are allocated.
+    if (runLength && rows * static_cast<std::uint64_t>(width) > limits.unjustifiedPixels &&
+        remaining / 2 < rows * ((static_cast<std::uint64_t>(width) + 254) / 255))
         return std::nullopt;
 
     DibPair pair;
@@ -205,15 +220,6 @@ std::optional<DibPair> loadBmp(Bytes data, const DecodeLimits& limits)
         if (runLength)
             writeU32(out.data() + 16, kRgb);
     }
-    remaining -= tableInData;
-    const Bytes pixels = info->subspan(headerSize + tableInData);
-
-    if (!runLength && remaining < bitsBytes)
-        return std::nullopt;
-    // The decoders write downwards from the lowest address, so a top-down picture would walk
-    // out of its block; each decoder fits one bit count only.
-    if (runLength && (height < 0 || (compression == kRle8 ? bitCount != 8 : bitCount != 4) || remaining < imageSize))
-        return std::nullopt;
 
     pair.bits = memory::OwnedHandle::allocate(memory::Heap::Global, bitsBytes);
     if (!pair.bits)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gfx/NxSurface.h"
 #include "platform/MemoryHandle.h"
 
 #include <cstdint>
@@ -22,10 +23,28 @@ struct PictureInfo {
     int bitCount = 0;
 };
 
-// Bounds for untrusted pictures: a decoder refuses a picture whose bits would need more bytes.
+// Bounds for untrusted pictures, checked before anything is allocated.
 struct DecodeLimits {
+    // A picture whose bits would need more bytes is refused.
     std::uint64_t maxBitsBytes = platform::memory::kMaxSize;
+    // ... and one whose 32-bit Surface would.
+    std::uint64_t maxSurfaceBytes = gfx::kMaxSurfaceBytes;
+    // Above this many pixels a picture must come with at least the data its size implies (the
+    // least a complete picture of that size can be coded in); below it, truncated data still
+    // decode as far as they go.
+    std::uint64_t unjustifiedPixels = std::uint64_t{1} << 24;
 };
+
+// a × b, false when the product does not fit 64 bits.
+inline bool checkedMul(std::uint64_t a, std::uint64_t b, std::uint64_t& out) { return !__builtin_mul_overflow(a, b, &out); }
+
+// Whether a picture of width × rows pixels can become a 32-bit Surface within the limits.
+inline bool fitsSurface(std::uint64_t width, std::uint64_t rows, const DecodeLimits& limits)
+{
+    std::uint64_t pixels = 0;
+    std::uint64_t bytes = 0;
+    return checkedMul(width, rows, pixels) && checkedMul(pixels, 4, bytes) && bytes <= limits.maxSurfaceBytes;
+}
 
 using Bytes = std::span<const std::uint8_t>;
 

@@ -15,6 +15,11 @@ namespace memory = platform::memory;
 namespace {
 
 constexpr std::size_t kInfoHeaderBytes = 40;
+// Progressive files can repeat scans without end, each one a pass over every coefficient.
+constexpr int kMaxScans = 500;
+// libjpeg's own working memory (the coefficients of a progressive picture) never exceeds what a
+// Surface may hold; there is no backing store, so beyond it the decode fails cleanly.
+constexpr long kMaxWorkingMemory = static_cast<long>(gfx::kMaxSurfaceBytes);
 
 // libjpeg's errors end in a longjmp back to the guarded function that made the failing call.
 struct ErrorManager {
@@ -35,6 +40,7 @@ struct MemorySource {
 struct Session {
     jpeg_decompress_struct cinfo;
     ErrorManager error;
+    jpeg_progress_mgr progress;
     const std::uint8_t* data;
     std::size_t size;
     int bitCount;
@@ -52,6 +58,13 @@ void discardMessage(j_common_ptr cinfo)
 {
     (*cinfo->err->output_message)(cinfo);
     std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->recovery, 1);
+}
+
+// Called between the input steps of a multi-scan decode, as each scan header is read.
+void limitScans(j_common_ptr cinfo)
+{
+    if (reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxScans)
+        ERREXIT(cinfo, JERR_NOTIMPL);
 }
 
 void initSource(j_decompress_ptr cinfo)
@@ -121,6 +134,9 @@ bool readHeaderGuarded(Session& s)
     if (setjmp(s.error.recovery))
         return false;
     jpeg_create_decompress(&s.cinfo);
+    s.cinfo.mem->max_memory_to_use = kMaxWorkingMemory;
+    s.progress.progress_monitor = limitScans;
+    s.cinfo.progress = &s.progress;
     auto* src = static_cast<MemorySource*>(
         (*s.cinfo.mem->alloc_small)(reinterpret_cast<j_common_ptr>(&s.cinfo), JPOOL_PERMANENT, sizeof(MemorySource)));
     src->pub.init_source = initSource;
@@ -207,6 +223,20 @@ bool decodeGuarded(Session& s, std::uint8_t* bits, std::size_t stride, JDIMENSIO
     return true;
 }
 
+// The least data a complete picture of this size can be coded in: every block of every
+// component carries at least one bit (its DC code) in some scan. Arithmetic coding has no such
+// floor, so its pictures answer to the size limits alone.
+bool dataCanFill(const Session& s, const DecodeLimits& limits)
+{
+    if (s.cinfo.arith_code ||
+        std::uint64_t{s.cinfo.output_width} * s.cinfo.output_height <= limits.unjustifiedPixels)
+        return true;
+    std::uint64_t blocks = 0;
+    for (int c = 0; c < s.cinfo.num_components; ++c)
+        blocks += std::uint64_t{s.cinfo.comp_info[c].width_in_blocks} * s.cinfo.comp_info[c].height_in_blocks;
+    return s.size >= blocks / 8;
+}
+
 }  // namespace
 
 bool isSupportedJpeg(Bytes data) { return data.size() >= 2 && data[0] == 0xFF && data[1] == 0xD8; }
@@ -231,7 +261,8 @@ std::optional<DibPair> loadJpeg(Bytes data, const DecodeLimits& limits)
     const JDIMENSION height = s.cinfo.output_height;
     const std::uint64_t stride = ((std::uint64_t{width} * s.bitCount + 31) >> 3) & ~std::uint64_t{3};
     const std::uint64_t imageSize = stride * height;
-    if (width == 0 || height == 0 || imageSize > limits.maxBitsBytes || imageSize > memory::kMaxSize)
+    if (width == 0 || height == 0 || imageSize > limits.maxBitsBytes || imageSize > memory::kMaxSize ||
+        !fitsSurface(width, height, limits) || !dataCanFill(s, limits))
         return std::nullopt;
 
     const std::uint32_t colours = s.bitCount == 8 ? 256 : 0;

@@ -98,10 +98,48 @@ TEST(BmpCodec, RefusedInput)
     EXPECT_FALSE(image::loadBmp(view(infoHeader(3, 2, 24, 5) + kPixels24))) << "unknown compression";
     EXPECT_FALSE(image::loadBmp(view(infoHeader(-3, 2, 24) + kPixels24))) << "negative width";
     EXPECT_FALSE(image::loadBmp(view(infoHeader(3, 2, 24) + Bytes(23, 0)))) << "truncated pixels";
-    EXPECT_FALSE(image::loadBmp(view(infoHeader(30000, 30000, 32) + kPixels24), {1 << 20})) << "beyond the limit";
     EXPECT_FALSE(image::loadBmp(view(infoHeader(0x7FFFFFFF, 0x7FFFFFFF, 32) + kPixels24))) << "beyond 32 bits";
     EXPECT_FALSE(image::loadBmp(view(infoHeader(1, INT32_MIN, 8, 1, 0) + Bytes(1024 + 2, 0))));
     EXPECT_FALSE(image::loadBmp({}));
+}
+
+// Complete data, so that only the limit can refuse them.
+TEST(BmpCodec, LimitsRefuseCompletePictures)
+{
+    const Bytes colour = infoHeader(64, 64, 24) + Bytes(64 * 64 * 3, 7);
+    EXPECT_FALSE(image::loadBmp(view(colour), {.maxBitsBytes = 64 * 64 * 3 - 1}));
+    EXPECT_TRUE(image::loadBmp(view(colour), {.maxBitsBytes = 64 * 64 * 3}));
+    // The Surface has four bytes a pixel whatever the bit count.
+    const Bytes grey = infoHeader(64, -64, 8) + Bytes(1024 + 64 * 64, 7);
+    EXPECT_FALSE(image::loadBmp(view(grey), {.maxSurfaceBytes = 64 * 64 * 4 - 1}));
+    EXPECT_TRUE(image::loadBmp(view(grey), {.maxSurfaceBytes = 64 * 64 * 4}));
+    EXPECT_FALSE(image::loadBmp(view(infoHeader(30000, 30000, 1) + Bytes(8 + 30000 * 3752, 0))))
+        << "113 MB of bits, but a 3.6 GB Surface";
+}
+
+TEST(BmpCodec, SizeProductsThatWrapAreRefused)
+{
+    // 2^30 pixels of 32768 bits make rows of 2^42 bytes; 2^22 of them wrap 64 bits to 0.
+    const image::DecodeLimits noSurfaceCap{.maxSurfaceBytes = UINT64_MAX};
+    EXPECT_FALSE(image::loadBmp(view(infoHeader(1 << 30, 1 << 22, 32768) + Bytes(16, 0)), noSurfaceCap));
+    EXPECT_FALSE(image::loadBmp(view(infoHeader(1 << 30, -(1 << 22), 32768) + Bytes(16, 0)), noSurfaceCap));
+}
+
+TEST(BmpCodec, RunLengthDataMustReachEveryRowOfALargePicture)
+{
+    const Bytes end = {0, 1};
+    const auto rle = [](std::int32_t width, std::int32_t height, const Bytes& data) {
+        return infoHeader(width, height, 8, 1, static_cast<std::uint32_t>(data.size()), 1) + Bytes(4, 0) + data;
+    };
+    EXPECT_FALSE(image::loadBmp(view(rle(5000, 5000, end)))) << "two bytes for 25 million pixels";
+    EXPECT_TRUE(image::loadBmp(view(rle(100, 100, end)))) << "small pictures keep the lenient rule";
+    // Runs of 255 pixels that cover every row pass even the strictest setting.
+    Bytes full;
+    for (int row = 0; row < 3; ++row)
+        full.insert(full.end(), {255, 0, 255, 0, 90, 0, 0, 0});
+    full.insert(full.end(), end.begin(), end.end());
+    EXPECT_TRUE(image::loadBmp(view(rle(600, 3, full)), {.unjustifiedPixels = 0}));
+    EXPECT_FALSE(image::loadBmp(view(rle(600, 6, full)), {.unjustifiedPixels = 0})) << "13 pairs cannot cover 6 rows";
 }
 
 TEST(BmpCodec, SignatureTest)

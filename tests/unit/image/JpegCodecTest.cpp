@@ -174,6 +174,79 @@ TEST(JpegCodec, LimitRefusesLargePictures)
     const auto data = fixtures::encodeJpeg(64, 64, 3, fixtures::testPattern(64, 64, 3));
     EXPECT_FALSE(image::loadJpeg(view(data), {64 * 64 * 3 - 1}));
     EXPECT_TRUE(image::loadJpeg(view(data), {64 * 64 * 3}));
+    // The Surface the picture becomes has four bytes a pixel, grey pictures included.
+    const auto grey = fixtures::encodeJpeg(64, 64, 1, fixtures::testPattern(64, 64, 1));
+    EXPECT_FALSE(image::loadJpeg(view(grey), {.maxSurfaceBytes = 64 * 64 * 4 - 1}));
+    EXPECT_TRUE(image::loadJpeg(view(grey), {.maxSurfaceBytes = 64 * 64 * 4}));
+}
+
+// The frame header's size fields, patched in place.
+std::vector<std::uint8_t> declareSize(std::vector<std::uint8_t> data, unsigned width, unsigned height)
+{
+    for (std::size_t i = 2; i + 9 < data.size();) {
+        const unsigned length = data[i + 2] << 8 | data[i + 3];
+        if (data[i + 1] == 0xC0 || data[i + 1] == 0xC2) {
+            data[i + 5] = static_cast<std::uint8_t>(height >> 8);
+            data[i + 6] = static_cast<std::uint8_t>(height);
+            data[i + 7] = static_cast<std::uint8_t>(width >> 8);
+            data[i + 8] = static_cast<std::uint8_t>(width);
+            return data;
+        }
+        i += 2 + length;
+    }
+    ADD_FAILURE() << "no frame header";
+    return data;
+}
+
+TEST(JpegCodec, DataThatCannotFillTheDeclaredSizeAreRefused)
+{
+    const auto small = fixtures::encodeJpeg(32, 32, 3, fixtures::testPattern(32, 32, 3), {.quality = 75});
+    ASSERT_LT(small.size(), 2048u);
+    // A few hundred bytes cannot code the blocks of 22000 × 22000 pixels (under the Surface cap).
+    EXPECT_FALSE(image::loadJpeg(view(declareSize(small, 22000, 22000))));
+    EXPECT_FALSE(image::loadJpeg(view(declareSize(small, 30000, 30000))));
+    const auto info = image::pictureInfoJpeg(view(declareSize(small, 22000, 22000)));
+    ASSERT_TRUE(info) << "the header itself is fine";
+    EXPECT_EQ(info->width, 22000);
+    // Small pictures still decode as far as their data go.
+    EXPECT_TRUE(image::loadJpeg(view(declareSize(small, 64, 64))));
+
+    // The floor is at least one bit a block: complete data always pass, whatever the size.
+    const image::DecodeLimits strict{.unjustifiedPixels = 0};
+    for (const bool progressive : {false, true}) {
+        const auto noise = fixtures::encodeJpeg(64, 48, 3, fixtures::testPattern(64, 48, 3),
+                                                {.quality = 10, .progressive = progressive, .fullChroma = false});
+        EXPECT_TRUE(image::loadJpeg(view(noise), strict)) << progressive;
+    }
+    const auto flat = fixtures::encodeJpeg(256, 256, 1, uniform(256, 256, {128}), {.quality = 10});
+    EXPECT_TRUE(image::loadJpeg(view(flat), strict)) << flat.size() << " bytes";
+    EXPECT_FALSE(image::loadJpeg(view(declareSize(flat, 2048, 2048)), strict));
+}
+
+// Copies of the last scan (header and data) inserted before the end-of-image marker.
+std::vector<std::uint8_t> repeatLastScan(const std::vector<std::uint8_t>& data, int copies)
+{
+    std::size_t last = 0;
+    for (std::size_t i = 0; i + 1 < data.size(); ++i)
+        if (data[i] == 0xFF && data[i + 1] == 0xDA)
+            last = i;
+    const std::size_t end = data.size() - 2;
+    std::vector<std::uint8_t> out(data.begin(), data.begin() + end);
+    for (int k = 0; k < copies; ++k)
+        out.insert(out.end(), data.begin() + last, data.begin() + end);
+    out.insert(out.end(), {0xFF, 0xD9});
+    return out;
+}
+
+TEST(JpegCodec, ScansBeyondFiveHundredAreRefused)
+{
+    const auto progressive = fixtures::encodeJpeg(16, 16, 1, fixtures::testPattern(16, 16, 1), {.progressive = true});
+    int scans = 0;
+    for (std::size_t i = 0; i + 1 < progressive.size(); ++i)
+        scans += progressive[i] == 0xFF && progressive[i + 1] == 0xDA;
+    ASSERT_GT(scans, 1);
+    EXPECT_TRUE(image::loadJpeg(view(repeatLastScan(progressive, 500 - scans))));
+    EXPECT_FALSE(image::loadJpeg(view(repeatLastScan(progressive, 501 - scans))));
 }
 
 }  // namespace
