@@ -38,7 +38,7 @@ int unicodeToSjis(lua_State* L)
             break;
         units += u;
     }
-    std::string text = platform::utf16ToCp932(units);
+    std::string text = platform::utf16ToCp932Replacing(units);
     text += '\0';
     lua_pushlstring(L, text.data(), text.size());
     return 1;

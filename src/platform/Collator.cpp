@@ -1,29 +1,18 @@
 #include "Collator.h"
 
+#include "Icu.h"
 #include "TextCodec.h"
 
 #include <unicode/ucol.h>
 
-#include <memory>
-
 namespace platform {
 namespace {
-
-struct CollatorCloser {
-    void operator()(UCollator* c) const noexcept { ucol_close(c); }
-};
-using CollatorPtr = std::unique_ptr<UCollator, CollatorCloser>;
 
 // One collator per thread; null when ICU cannot give one.
 UCollator* japanese()
 {
-    thread_local CollatorPtr collator = [] {
-        UErrorCode status = U_ZERO_ERROR;
-        CollatorPtr c(ucol_open("ja", &status));
-        if (U_FAILURE(status))
-            c.reset();
-        return c;
-    }();
+    thread_local const icu::Ptr<UCollator, ucol_close> collator =
+        icu::open<UCollator, ucol_close>("collator for locale ja", [](UErrorCode* status) { return ucol_open("ja", status); });
     return collator.get();
 }
 

@@ -77,7 +77,7 @@ std::vector<FoundEntry> findEntries(std::string_view scriptPattern, std::size_t 
     if (prefix.back() != '/')
         prefix += '/';
     while (const dirent* e = readdir(dir.get())) {
-        std::string name = utf8ToCp932(e->d_name);
+        std::string name = osNameToCp932(e->d_name);
         if (!matchWildcard(namePattern, name))
             continue;
         found.push_back({std::move(name), prefix + e->d_name, isDirectoryAt(fd, e->d_name, e->d_type)});

@@ -31,8 +31,9 @@ std::string toOsPath(std::string_view scriptPath)
 
 std::string fromOsPath(std::string_view osPath)
 {
-    // "/" is never a trail byte of code page 932, so the plain replacement is safe.
-    std::string text = utf8ToCp932(osPath);
+    // "/" is never a trail byte of code page 932 nor a byte of an escape unit, so the plain
+    // replacement is safe; a "\\" inside a name is escaped and stays part of it.
+    std::string text = osNameToCp932(osPath);
     for (char& c : text) {
         if (c == '/')
             c = '\\';
@@ -136,18 +137,19 @@ char asciiLower(char c) noexcept
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-// Whether the pattern character at p (not "*") matches the name character at n.
+// Whether the pattern character at p (not "*") matches the name character at n. An escaped
+// character is one character, so "?" stands for it whole.
 bool charMatches(std::string_view pattern, std::size_t p, std::string_view name, std::size_t n) noexcept
 {
-    const std::size_t pl = sjis::charLength(pattern, p);
-    const std::size_t nl = sjis::charLength(name, n);
+    const std::size_t pl = sjis::wholeCharLength(pattern, p);
+    const std::size_t nl = sjis::wholeCharLength(name, n);
     if (pl == 1 && pattern[p] == '?')
         return true;
     if (pl != nl)
         return false;
     if (pl == 1)
         return asciiLower(pattern[p]) == asciiLower(name[n]);
-    return pattern.compare(p, 2, name, n, 2) == 0;
+    return pattern.compare(p, pl, name, n, nl) == 0;
 }
 
 // Greedy match with one remembered star: linear in practice, never exponential.
@@ -162,10 +164,10 @@ bool matchPlain(std::string_view pattern, std::string_view name) noexcept
             starP = ++p;
             starN = n;
         } else if (p < pattern.size() && charMatches(pattern, p, name, n)) {
-            p += sjis::charLength(pattern, p);
-            n += sjis::charLength(name, n);
+            p += sjis::wholeCharLength(pattern, p);
+            n += sjis::wholeCharLength(name, n);
         } else if (starP != std::string_view::npos) {
-            starN += sjis::charLength(name, starN);
+            starN += sjis::wholeCharLength(name, starN);
             n = starN;
             p = starP;
         } else {

@@ -1,85 +1,328 @@
 #include "TextCodec.h"
 
-#include <unicode/ucnv.h>
+#include "Icu.h"
+#include "Sjis.h"
+#include "Utf8.h"
 
+#include <unicode/ucnv.h>
+#include <unicode/ucnv_err.h>
+
+#include <cstdint>
 #include <memory>
-#include <new>
-#include <stdexcept>
 
 namespace platform {
 namespace {
 
-struct ConverterCloser {
-    void operator()(UConverter* c) const noexcept { ucnv_close(c); }
-};
-using Converter = std::unique_ptr<UConverter, ConverterCloser>;
+constexpr char32_t kReplacement = 0xFFFD;
 
-// One converter per thread: ICU converters keep state and are not shareable.
-UConverter* cp932()
+constexpr bool isTrailByte(unsigned char b) noexcept { return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC); }
+constexpr std::size_t leadIndex(unsigned char lead) noexcept { return lead <= 0x9F ? lead - 0x81u : lead - 0xE0u + 31u; }
+
+// Code page 932 as lookup tables, read once from ICU's "windows-31j". The tables stand apart
+// from ICU's converter in three ways: ASCII is always itself (the converter swaps three control
+// codes); a character counts as code page 932 only when it converts there and back unchanged;
+// and the codes of the escape units are left out, so no character is ever written as one.
+struct Tables {
+    char16_t single[256];         // byte -> character; U+FFFD for lead bytes and unassigned bytes
+    char16_t pair[60][256];       // lead index, trail byte -> character; U+FFFD unassigned
+    std::uint16_t code[0x10000];  // character -> its code (one or two bytes); 0: none
+};
+
+using Converter = icu::Ptr<UConverter, ucnv_close>;
+
+bool decodeOne(UConverter* conv, const char* bytes, int32_t n, char16_t& out)
 {
-    thread_local Converter conv = [] {
-        UErrorCode status = U_ZERO_ERROR;
-        Converter c(ucnv_open("windows-31j", &status));
-        if (U_FAILURE(status) || !c)
-            throw std::runtime_error("code page 932 converter is not available");
-        status = U_ZERO_ERROR;
-        ucnv_setSubstChars(c.get(), "?", 1, &status);
-        // Bytes that are not code page 932 come through as "?" too.
-        status = U_ZERO_ERROR;
-        static const UChar question = u'?';
-        ucnv_setSubstString(c.get(), &question, 1, &status);
+    UChar u[4];
+    UErrorCode status = U_ZERO_ERROR;
+    ucnv_resetToUnicode(conv);
+    const int32_t k = ucnv_toUChars(conv, u, 4, bytes, n, &status);
+    if (U_FAILURE(status) || k != 1)
+        return false;
+    out = static_cast<char16_t>(u[0]);
+    return true;
+}
+
+// The code that `c` converts to, when it is the code `expected` (one or two bytes).
+bool encodesTo(UConverter* conv, char16_t c, std::uint16_t expected)
+{
+    char bytes[4];
+    UErrorCode status = U_ZERO_ERROR;
+    const UChar u = c;
+    ucnv_resetFromUnicode(conv);
+    const int32_t k = ucnv_fromUChars(conv, bytes, 4, &u, 1, &status);
+    if (U_FAILURE(status))
+        return false;
+    if (k == 1)
+        return expected == static_cast<unsigned char>(bytes[0]);
+    return k == 2 && expected == (static_cast<unsigned char>(bytes[0]) << 8 | static_cast<unsigned char>(bytes[1]));
+}
+
+std::unique_ptr<Tables> buildTables()
+{
+    auto t = std::make_unique<Tables>();
+    for (int b = 0; b < 256; ++b)
+        t->single[b] = b < 0x80 ? static_cast<char16_t>(b) : kReplacement;
+    for (auto& row : t->pair)
+        for (char16_t& c : row)
+            c = kReplacement;
+
+    // Without a converter only ASCII is code page 932: everything else is escaped, still lossless.
+    const Converter conv = icu::open<UConverter, ucnv_close>("converter windows-31j", [](UErrorCode* status) {
+        UConverter* c = ucnv_open("windows-31j", status);
+        if (c) {
+            // Unassigned and illegal input is an error here, not a substitute character.
+            ucnv_setToUCallBack(c, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, status);
+            ucnv_setFromUCallBack(c, UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr, status);
+        }
         return c;
-    }();
-    return conv.get();
+    });
+    if (!conv)
+        return t;
+
+    for (int b = 0x80; b < 256; ++b) {
+        const auto byte = static_cast<unsigned char>(b);
+        char16_t c;
+        if (sjis::isLeadByte(byte) || !decodeOne(conv.get(), reinterpret_cast<const char*>(&byte), 1, c))
+            continue;
+        t->single[b] = c;
+        if (encodesTo(conv.get(), c, byte))
+            t->code[c] = byte;
+    }
+    for (int lead = 0x81; lead <= 0xFC; ++lead) {
+        if (!sjis::isLeadByte(static_cast<unsigned char>(lead)))
+            continue;
+        for (int trail = 0x40; trail <= 0xFC; ++trail) {
+            const char bytes[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+            char16_t c;
+            if (!isTrailByte(static_cast<unsigned char>(trail)) || !decodeOne(conv.get(), bytes, 2, c))
+                continue;
+            t->pair[leadIndex(static_cast<unsigned char>(lead))][trail] = c;
+            const auto code = static_cast<std::uint16_t>(lead << 8 | trail);
+            if (c >= 0x80 && !sjis::isEscapeUnit(static_cast<unsigned char>(lead), static_cast<unsigned char>(trail)) &&
+                encodesTo(conv.get(), c, code))
+                t->code[c] = code;
+        }
+    }
+    return t;
+}
+
+const Tables& tables()
+{
+    static const std::unique_ptr<Tables> t = buildTables();
+    return *t;
+}
+
+void appendCode(std::string& out, std::uint16_t code)
+{
+    if (code > 0xFF)
+        out += static_cast<char>(code >> 8);
+    out += static_cast<char>(code & 0xFF);
+}
+
+void appendUnit(std::string& out, unsigned char b)
+{
+    out += static_cast<char>(sjis::escapeLead(b));
+    out += static_cast<char>(sjis::escapeTrail(b));
+}
+
+std::uint16_t codeOf(const Tables& t, char32_t c) noexcept { return c <= 0xFFFF ? t.code[c] : 0; }
+
+// One character given as a code point: code page 932 when it has it, else escape units.
+void appendLossless(std::string& out, const Tables& t, char32_t c)
+{
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (const std::uint16_t code = codeOf(t, c)) {
+        appendCode(out, code);
+    } else {
+        if (c >= 0xD800 && c <= 0xDFFF)
+            c = kReplacement;
+        utf8::encode(c, [&out](unsigned char b) { appendUnit(out, b); });
+    }
+}
+
+std::string fromOs(std::string_view in, bool name)
+{
+    const Tables& t = tables();
+    const auto* p = reinterpret_cast<const unsigned char*>(in.data());
+    const std::size_t n = in.size();
+    std::string out;
+    out.reserve(n + n / 2);
+    std::size_t i = 0;
+    while (i < n) {
+        const unsigned char b = p[i];
+        if (b < 0x80) {
+            if (name && (b == '\\' || b == '*' || b == '?'))
+                appendUnit(out, b);
+            else
+                out += static_cast<char>(b);
+            ++i;
+            continue;
+        }
+        const utf8::Decoded d = utf8::decode(p + i, n - i);
+        if (d.length == 0) {
+            appendUnit(out, b);
+            ++i;
+            continue;
+        }
+        if (const std::uint16_t code = codeOf(t, d.codePoint)) {
+            appendCode(out, code);
+        } else {
+            for (std::size_t k = 0; k < d.length; ++k)
+                appendUnit(out, p[i + k]);
+        }
+        i += d.length;
+    }
+    return out;
+}
+
+// Walks script text: sink.character(c) for each character, sink.escaped(bytes) for each run
+// of escape units with the bytes they stand for.
+template <typename Sink>
+void decodeScript(std::string_view in, Sink& sink)
+{
+    const Tables& t = tables();
+    const auto* p = reinterpret_cast<const unsigned char*>(in.data());
+    const std::size_t n = in.size();
+    std::string run;
+    std::size_t i = 0;
+    while (i < n) {
+        const unsigned char b = p[i];
+        if (b < 0x80) {
+            sink.character(b);
+            ++i;
+        } else if (!sjis::isLeadByte(b)) {
+            sink.character(t.single[b]);
+            ++i;
+        } else if (i + 1 >= n || !isTrailByte(p[i + 1])) {
+            // A lead byte without its trail stands alone; what follows is read afresh.
+            sink.character(kReplacement);
+            ++i;
+        } else if (sjis::isEscapeUnit(b, p[i + 1])) {
+            run.clear();
+            do {
+                run += static_cast<char>(sjis::escapedByte(p[i], p[i + 1]));
+                i += 2;
+            } while (i + 1 < n && sjis::isEscapeUnit(p[i], p[i + 1]));
+            sink.escaped(run);
+        } else {
+            sink.character(t.pair[leadIndex(b)][p[i + 1]]);
+            i += 2;
+        }
+    }
+}
+
+struct Utf8Sink {
+    std::string out;
+    void character(char32_t c)
+    {
+        if (c < 0x80)
+            out += static_cast<char>(c);
+        else
+            utf8::encode(c, [this](unsigned char b) { out += static_cast<char>(b); });
+    }
+    void escaped(const std::string& bytes) { out += bytes; }
+};
+
+struct Utf16Sink {
+    std::u16string out;
+    void character(char32_t c)
+    {
+        if (c < 0x10000) {
+            out += static_cast<char16_t>(c);
+        } else {
+            out += static_cast<char16_t>(0xD7C0 + (c >> 10));
+            out += static_cast<char16_t>(0xDC00 | (c & 0x3FF));
+        }
+    }
+    // The characters the bytes spell; each byte that spells none is U+FFFD.
+    void escaped(const std::string& bytes)
+    {
+        const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+        for (std::size_t i = 0; i < bytes.size();) {
+            const utf8::Decoded d = utf8::decode(p + i, bytes.size() - i);
+            character(d.length ? d.codePoint : kReplacement);
+            i += d.length ? d.length : 1;
+        }
+    }
+};
+
+// Code points of UTF-16 text; a lone surrogate is U+FFFD.
+template <typename Each>
+void forEachCodePoint(std::u16string_view text, Each&& each)
+{
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            c = kReplacement;
+        }
+        each(c);
+    }
+}
+
+// User-defined characters U+E000-U+E757 fill lead bytes 0xF0-0xF9, 188 trail bytes each.
+std::uint16_t userDefinedCode(char32_t c) noexcept
+{
+    const unsigned index = static_cast<unsigned>(c - 0xE000);
+    const unsigned trail = index % 188;
+    return static_cast<std::uint16_t>((0xF0 + index / 188) << 8 | (trail + (trail < 0x3F ? 0x40 : 0x41)));
 }
 
 }  // namespace
 
-std::u16string cp932ToUtf16(std::string_view cp932Text)
+std::string utf8ToCp932(std::string_view utf8) { return fromOs(utf8, false); }
+
+std::string osNameToCp932(std::string_view osName) { return fromOs(osName, true); }
+
+std::string cp932ToUtf8(std::string_view cp932)
 {
-    if (cp932Text.empty())
-        return {};
-    UConverter* conv = cp932();
-    ucnv_resetToUnicode(conv);
-    std::u16string out(cp932Text.size() * 2 + 2, u'\0');
-    UErrorCode status = U_ZERO_ERROR;
-    const int32_t n = ucnv_toUChars(conv, reinterpret_cast<UChar*>(out.data()), static_cast<int32_t>(out.size()),
-                                    cp932Text.data(), static_cast<int32_t>(cp932Text.size()), &status);
-    if (U_FAILURE(status))
-        throw std::bad_alloc();
-    out.resize(static_cast<std::size_t>(n));
+    Utf8Sink sink;
+    sink.out.reserve(cp932.size() + cp932.size() / 2);
+    decodeScript(cp932, sink);
+    return std::move(sink.out);
+}
+
+std::u16string cp932ToUtf16(std::string_view cp932)
+{
+    Utf16Sink sink;
+    sink.out.reserve(cp932.size());
+    decodeScript(cp932, sink);
+    return std::move(sink.out);
+}
+
+std::string utf16ToCp932(std::u16string_view utf16)
+{
+    const Tables& t = tables();
+    std::string out;
+    out.reserve(utf16.size() * 2);
+    forEachCodePoint(utf16, [&](char32_t c) { appendLossless(out, t, c); });
     return out;
 }
 
-std::string utf16ToCp932(std::u16string_view text)
+std::string utf16ToCp932Replacing(std::u16string_view utf16)
 {
-    if (text.empty())
-        return {};
-    UConverter* conv = cp932();
-    ucnv_resetFromUnicode(conv);
-    std::string out(text.size() * 2 + 2, '\0');
-    UErrorCode status = U_ZERO_ERROR;
-    const int32_t n = ucnv_fromUChars(conv, out.data(), static_cast<int32_t>(out.size()),
-                                      reinterpret_cast<const UChar*>(text.data()), static_cast<int32_t>(text.size()), &status);
-    if (U_FAILURE(status))
-        throw std::bad_alloc();
-    out.resize(static_cast<std::size_t>(n));
+    const Tables& t = tables();
+    std::string out;
+    out.reserve(utf16.size() * 2);
+    forEachCodePoint(utf16, [&](char32_t c) {
+        if (c < 0x80)
+            out += static_cast<char>(c);
+        else if (c >= 0xE000 && c <= 0xE757)
+            appendCode(out, userDefinedCode(c));
+        else if (const std::uint16_t code = codeOf(t, c))
+            appendCode(out, code);
+        else
+            out += '?';
+    });
     return out;
 }
 
-std::string cp932ToUtf8(std::string_view cp932Text)
+QString cp932ToQString(std::string_view cp932)
 {
-    return cp932ToQString(cp932Text).toStdString();
-}
-
-std::string utf8ToCp932(std::string_view utf8)
-{
-    return qstringToCp932(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
-}
-
-QString cp932ToQString(std::string_view cp932Text)
-{
-    const std::u16string u = cp932ToUtf16(cp932Text);
+    const std::u16string u = cp932ToUtf16(cp932);
     return QString(reinterpret_cast<const QChar*>(u.data()), static_cast<qsizetype>(u.size()));
 }
 

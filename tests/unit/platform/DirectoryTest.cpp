@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
@@ -84,14 +85,40 @@ TEST_F(DirectoryTest, SeparatorsAndDoubleByteNames)
     EXPECT_EQ(platform::findFiles(script() + "\x95*"), (V{}) ) << "a lone lead byte is not half of 表";
 }
 
-TEST_F(DirectoryTest, NamesCodePage932CannotHoldComeWithQuestionMarks)
+TEST_F(DirectoryTest, EveryNameIsListedAndLeadsBackToItsFile)
 {
-    file("caf\u00e9.txt");
-    using V = std::vector<std::string>;
-    EXPECT_EQ(platform::findFiles(script() + "*.txt"), (V{"caf?.txt"}));
-    // The mark is a wildcard again, so the listed name still leads to the file.
-    EXPECT_TRUE(platform::fileInfo(script() + "caf?.txt").ok());
+    // Names code page 932 cannot spell, bytes that are not UTF-8, and the characters a script
+    // path gives a meaning of its own.
+    const std::vector<std::string> names = {"caf\u00e9.txt", "\uc0ac\uc9c4.txt", "\U0001F600.txt", "\xe9t\xe9.txt",
+                                            "what?.txt", "star*.txt", "back\\slash.txt", "\u9ad9.txt"};
+    for (std::size_t i = 0; i < names.size(); ++i)
+        file(names[i], i + 1);
+    file("whatX.txt", 100);
+    const std::vector<std::string> listed = platform::findFiles(script() + "*.txt");
+    ASSERT_EQ(listed.size(), names.size() + 1);
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const std::string name = platform::fromOsPath(names[i]);
+        EXPECT_NE(std::find(listed.begin(), listed.end(), name), listed.end()) << names[i];
+        EXPECT_FALSE(platform::hasWildcard(name)) << names[i];
+        const auto info = platform::fileInfo(script() + name);
+        ASSERT_TRUE(info.ok()) << names[i];
+        EXPECT_EQ(info.value().size, i + 1) << names[i] << ": the very file, not one a wildcard found";
+        const auto bytes = platform::readWholeFile(script() + name);
+        ASSERT_TRUE(bytes.ok()) << names[i];
+        EXPECT_EQ(bytes.value().size(), i + 1);
+    }
+    EXPECT_EQ(platform::findFiles(script() + "caf?.txt"), (std::vector<std::string>{platform::fromOsPath("caf\u00e9.txt")}));
     EXPECT_TRUE(platform::findFiles(script() + "\x95").empty()) << "a lone lead byte names nothing";
+}
+
+TEST_F(DirectoryTest, EscapedNamesSortByTheirCharacters)
+{
+    file("b.txt");
+    file("\u00e4.txt");
+    file("a.txt");
+    const std::vector<std::string> names = platform::findFiles(script() + "*.txt");
+    const std::vector<std::string> expected = {"a.txt", platform::fromOsPath("\u00e4.txt"), "b.txt"};
+    EXPECT_EQ(names, expected) << "ä sorts with a, not after every code page 932 character";
 }
 
 TEST_F(DirectoryTest, UnreadableFoldersAndBrokenLinksFailSilently)

@@ -1,4 +1,5 @@
 #include "platform/Paths.h"
+#include "platform/TextCodec.h"
 
 #include <gtest/gtest.h>
 
@@ -127,6 +128,55 @@ TEST(Paths, WildcardsIgnoreAsciiCaseAndCountDoubleByteCharactersOnce)
     EXPECT_TRUE(matchWildcard("*a*b*c", "xxaxxbxxbxc"));
     EXPECT_TRUE(platform::hasWildcard("a*"));
     EXPECT_FALSE(platform::hasWildcard(kHyo + kSo));
+}
+
+// Names that code page 932 cannot spell, in their script form.
+const std::string kCafe = platform::fromOsPath("caf\u00e9");                // the é is escaped
+const std::string kSmile = platform::fromOsPath("\U0001F600");
+const std::string kBackslashed = platform::fromOsPath("a\\b");             // a "\" inside a name
+const std::string kLatin1 = platform::fromOsPath("\xe9t\xe9");             // bytes that are not UTF-8
+
+TEST(Paths, EscapedNamesStayWholeInEveryPathFunction)
+{
+    using P = std::pair<std::string, std::string>;
+    ASSERT_EQ(kCafe.size(), 7u);
+    ASSERT_EQ(kBackslashed.size(), 4u) << "the backslash became one escape unit";
+    for (const std::string& name : {kCafe, kSmile, kBackslashed, kLatin1, kSmile + kHyo, kSo + kCafe}) {
+        EXPECT_EQ(splitPath("dir\\" + name), (P{"dir", name}));
+        EXPECT_EQ(splitPath(name + "\\" + name), (P{name, name}));
+        EXPECT_EQ(joinPath(name, name), name + "\\" + name);
+        EXPECT_EQ(platform::pathPieces(name).size(), 1u);
+        EXPECT_EQ(splitExtension("d.x\\" + name + ".jpg"), (P{name, "jpg"}));
+        EXPECT_EQ(splitExtension(name), (P{name, ""}));
+        EXPECT_FALSE(platform::hasWildcard(name));
+        EXPECT_FALSE(platform::isAbsolutePath(name + "\\x"));
+        EXPECT_EQ(platform::toOsPath(platform::joinPath("\\d", name)), "/d/" + platform::cp932ToUtf8(name));
+    }
+    EXPECT_EQ(platform::toOsPath(kBackslashed), "a\\b") << "the escaped backslash is the name's own again";
+    // Double-byte characters of the escape area whose second byte is ASCII are whole characters
+    // too: "\\", "." and ":" after such a lead byte are no separator, dot or colon.
+    for (const char trail : {'\\', '.', ':'}) {
+        const std::string odd = std::string("\xf8") + trail;
+        EXPECT_EQ(splitPath("a\\" + odd + "b"), (P{"a", odd + "b"}));
+        EXPECT_EQ(splitExtension("x" + odd + "y"), (P{"x" + odd + "y", ""}));
+        EXPECT_EQ(platform::pathPieces(odd).size(), 1u);
+    }
+}
+
+TEST(Paths, AWildcardCharacterStandsForAWholeEscapedCharacter)
+{
+    using platform::matchWildcard;
+    EXPECT_TRUE(matchWildcard("caf?", kCafe));
+    EXPECT_FALSE(matchWildcard("caf??", kCafe)) << "é is one character, not two units";
+    EXPECT_TRUE(matchWildcard("?", kSmile));
+    EXPECT_TRUE(matchWildcard("*.JPG", kSmile + ".jpg"));
+    EXPECT_TRUE(matchWildcard("*" + kSmile + "*", "x" + kSmile + "y"));
+    EXPECT_TRUE(matchWildcard("CAF*", kCafe)) << "ASCII still ignores case";
+    EXPECT_TRUE(matchWildcard("?t?", kLatin1)) << "each stray byte is a character of its own";
+    EXPECT_FALSE(matchWildcard("*\\*", kBackslashed)) << "an escaped backslash is not a backslash";
+    EXPECT_TRUE(matchWildcard("a?b", kBackslashed));
+    EXPECT_TRUE(matchWildcard(kCafe, kCafe));
+    EXPECT_FALSE(matchWildcard(platform::fromOsPath("caf\u00e8"), kCafe));
 }
 
 TEST(Paths, WildcardMatchingStaysLinear)
