@@ -53,7 +53,7 @@ std::pair<std::string, std::string> splitExtension(std::string_view path);
 std::string fullPath(std::string_view scriptPath);
 
 // "*" and "?" wildcards; a character matches without regard to ASCII case, a double-byte
-// character counts as one and matches only itself. A final ".*" also matches a name without
+// character (and an escaped character, Sjis.h) counts as one and matches only itself. A final ".*" also matches a name without
 // any extension, so "*.*" matches every name.
 bool matchWildcard(std::string_view pattern, std::string_view name) noexcept;
 bool hasWildcard(std::string_view text) noexcept;
