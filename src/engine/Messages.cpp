@@ -169,6 +169,7 @@ constexpr std::pair<Id, const char*> kTable[] = {
     {Id::ReplacementExpected, "文字列か関数の指定が必要です"},
     {Id::InvalidReplacement, "置換値が間違っています (%s 型)"},
     {Id::FormatInvalidOption, "`format' 関数に間違ったフォーマットが指定されました"},
+    {Id::FormatObsoleteDollar, "`format' 関数の (d$) オプションは廃止されました"},
     {Id::FormatRepeatedFlags, "間違ったフォーマット指定です (長すぎます)"},
     {Id::FormatWidthTooLong, "間違ったフォーマット指定です (幅または精度の指定が長すぎます)"},
     {Id::NoValue, "値がありません"},

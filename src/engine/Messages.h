@@ -167,6 +167,7 @@ enum class Id {
     ReplacementExpected,
     InvalidReplacement,
     FormatInvalidOption,
+    FormatObsoleteDollar,
     FormatRepeatedFlags,
     FormatWidthTooLong,
     NoValue,

@@ -209,6 +209,8 @@ const std::vector<Rule>& messageRules()
             {"unfinished capture", Id::UnfinishedCapture, {}},
             {"too many captures", Id::TooManyCaptures, {}},
             {"invalid replacement value (a {s})", Id::InvalidReplacement, {text(0)}},
+            // A positional item ("%1$d") stops the runtime at its "$".
+            {"invalid option '%$' to 'format'", Id::FormatObsoleteDollar, {}},
             {"invalid option '%{s}' to 'format'", Id::FormatInvalidOption, {}},
             {"invalid format (repeated flags)", Id::FormatRepeatedFlags, {}},
             {"invalid format (width or precision too long)", Id::FormatWidthTooLong, {}},

@@ -127,6 +127,8 @@ constexpr Case kLibraryCases[] = {
     {"string.format('%y', 1)", "t:1: `format' 関数に間違ったフォーマットが指定されました"},
     {"string.format('%------5d', 1)", "t:1: 間違ったフォーマット指定です (長すぎます)"},
     {"string.format('%123d', 1)", "t:1: 間違ったフォーマット指定です (幅または精度の指定が長すぎます)"},
+    {"string.format('%1$d', 1)", "t:1: `format' 関数の (d$) オプションは廃止されました"},
+    {"string.format('%s %2$s', 'a', 'b')", "t:1: `format' 関数の (d$) オプションは廃止されました"},
     {"string.format('%d')", "t:1: 関数呼び出し `format( #2 )' は引数の指定が間違っています (値がありません)"},
     // table library
     {"table.concat({{}})", "t:1: 関数呼び出し `concat( #1 )' は引数の指定が間違っています (テーブルに文字列以外の値が含まれています)"},
