@@ -11,6 +11,7 @@
 #include "platform/Process.h"
 #include "platform/TextCodec.h"
 
+#include <cerrno>
 #include <string>
 #include <vector>
 
@@ -47,18 +48,21 @@ int hostExecute(lua_State* L)
     if (Console* console = engine ? engine->console(true) : nullptr)
         console->showWindow();
 
-    // $COMSPEC /c CMD where COMSPEC names an interpreter, else the POSIX shell.
+    // $COMSPEC /c CMD where COMSPEC names an interpreter, else the POSIX shell. A line beyond the
+    // limits is refused rather than cut: a shortened command can be a different one.
     const std::optional<std::string> comspec = platform::environmentValue("COMSPEC");
-    std::string interpreter = comspec ? comspec->substr(0, kInterpreterLimit) : std::string("/bin/sh");
+    const std::string interpreter = comspec ? *comspec : std::string("/bin/sh");
     const std::string flag = comspec ? "/c" : "-c";
-    const std::size_t prefix = interpreter.size() + flag.size() + 2;
-    const std::string_view cut = command.substr(0, prefix < kCommandLineLimit ? kCommandLineLimit - prefix : 0);
-
-    const std::vector<std::string> argv = {platform::cp932ToUtf8(interpreter), flag, platform::cp932ToUtf8(cut)};
-    platform::Result<int> result = platform::runProcess(argv, [engine](std::string_view out) {
-        if (engine)
-            engine->appendOutput(out);
-    });
+    platform::Result<int> result = platform::systemError(E2BIG);
+    if (interpreter.size() <= kInterpreterLimit &&
+        interpreter.size() + flag.size() + command.size() + 2 <= kCommandLineLimit) {
+        const std::vector<std::string> argv = {platform::cp932ToUtf8(interpreter), flag,
+                                               platform::cp932ToUtf8(command)};
+        result = platform::runProcess(argv, [engine](std::string_view out) {
+            if (engine)
+                engine->appendOutput(out);
+        });
+    }
     if (!result) {
         platform::messageBox(result.error().message, msg::text(msg::Id::ErrorCaption), platform::Buttons::Ok,
                              platform::Icon::Information, platform::Owner::None);

@@ -30,8 +30,6 @@ private:
     posix_spawn_file_actions_t m_actions;
 };
 
-Error errorOf(int code) { return Error{code, utf8ToCp932(std::strerror(code))}; }
-
 // Reads what is waiting; false at end of file or on a read error.
 bool drainOnce(int fd, const std::function<void(std::string_view)>& onOutput)
 {
@@ -46,13 +44,15 @@ bool drainOnce(int fd, const std::function<void(std::string_view)>& onOutput)
 
 }  // namespace
 
+Error systemError(int code) { return Error{code, utf8ToCp932(std::strerror(code))}; }
+
 Result<int> runProcess(const std::vector<std::string>& argv, const std::function<void(std::string_view)>& onOutput)
 {
     if (argv.empty())
-        return errorOf(EINVAL);
+        return systemError(EINVAL);
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0)
-        return errorOf(errno);
+        return systemError(errno);
     Fd readEnd(fds[0]);
     Fd writeEnd(fds[1]);
 
@@ -70,7 +70,7 @@ Result<int> runProcess(const std::vector<std::string>& argv, const std::function
     const int spawnError = posix_spawnp(&pid, args[0], actions.get(), nullptr, args.data(), environ);
     writeEnd.reset();
     if (spawnError != 0)
-        return errorOf(spawnError);
+        return systemError(spawnError);
 
     fcntl(readEnd.get(), F_SETFL, O_NONBLOCK);
     bool pipeOpen = true;
@@ -85,7 +85,7 @@ Result<int> runProcess(const std::vector<std::string>& argv, const std::function
         if (done == pid)
             break;
         if (done < 0 && errno != EINTR)
-            return errorOf(errno);
+            return systemError(errno);
     }
     // The child has ended; take what it left in the pipe, but do not wait for descendants
     // that may still hold the write end.

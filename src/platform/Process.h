@@ -15,4 +15,7 @@ namespace platform {
 // never block on a full pipe. Result: the exit code (128 + signal number when it was killed).
 Result<int> runProcess(const std::vector<std::string>& argv, const std::function<void(std::string_view)>& onOutput);
 
+// An error number with the system's text, as runProcess reports a failure to start.
+Error systemError(int code);
+
 }  // namespace platform

@@ -84,6 +84,24 @@ TEST_F(BuiltinsTest, ExecuteThroughComspecAndFailureToStart)
     EXPECT_EQ(engine.takeOutput(), "/c hello there\n");
 }
 
+TEST_F(BuiltinsTest, ExecuteRefusesALineBeyondItsLimitInsteadOfCuttingIt)
+{
+    unsetenv("COMSPEC");
+    // A line cut at the limit would run "true"; whole, the second one exits with 5.
+    const std::string fits = "exit 3 ; " + std::string(2047 - 11 - 9, ' ');  // "/bin/sh -c " is 11
+    run("code = os.execute('" + fits + "')");
+    EXPECT_EQ(global("code"), "3") << "a line of exactly the limit runs";
+    std::string boxes = boxesDuring([&] { run("code = os.execute('true " + std::string(2100, ' ') + "; exit 5')"); });
+    EXPECT_EQ(global("code"), "-1");
+    EXPECT_EQ(boxes.rfind("MessageBox[Error]: Argument list too long", 0), 0u) << boxes;
+
+    setenv("COMSPEC", ("/bin/echo" + std::string(1100, '/')).c_str(), 1);
+    boxes = boxesDuring([&] { run("code = os.execute('x')"); });
+    unsetenv("COMSPEC");
+    EXPECT_EQ(global("code"), "-1") << "an interpreter path beyond its limit is not cut either";
+    EXPECT_NE(boxes.find("MessageBox[Error]"), std::string::npos);
+}
+
 TEST_F(BuiltinsTest, ExecuteNeedsACommand)
 {
     run("ok, err = pcall(function() os.execute() end)");
