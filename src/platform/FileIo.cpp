@@ -76,20 +76,62 @@ mode_t newFileMode(const std::string& target)
 
 }  // namespace
 
+int openPlainFile(const std::string& osPath, int flags, bool allowFolder)
+{
+    // Without O_NONBLOCK, opening a FIFO waits for its other end.
+    UniqueFd fd(::open(osPath.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666));
+    if (!fd.valid())
+        return -1;
+    struct stat st;
+    if (::fstat(fd.get(), &st) != 0)
+        return -1;
+    if (!S_ISREG(st.st_mode) && !(allowFolder && S_ISDIR(st.st_mode))) {
+        errno = S_ISDIR(st.st_mode) ? EISDIR : ENXIO;
+        return -1;
+    }
+    const int status = ::fcntl(fd.get(), F_GETFL);
+    if (status < 0 || ::fcntl(fd.get(), F_SETFL, status & ~O_NONBLOCK) != 0)
+        return -1;
+    return fd.release();
+}
+
+FILE* openPlainStream(std::string_view scriptPath, const char* mode)
+{
+    // The flags fopen gives each mode; "b" is accepted and means nothing here.
+    const std::string_view m(mode);
+    const bool plus = m.find('+') != std::string_view::npos;
+    int flags = 0;
+    switch (m.empty() ? '\0' : m[0]) {
+    case 'r': flags = plus ? O_RDWR : O_RDONLY; break;
+    case 'w': flags = (plus ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC; break;
+    case 'a': flags = (plus ? O_RDWR : O_WRONLY) | O_CREAT | O_APPEND; break;
+    default: errno = EINVAL; return nullptr;
+    }
+    // A folder opens for reading as fopen allows it; its reads fail.
+    UniqueFd fd(openPlainFile(toOsPath(scriptPath), flags, true));
+    if (!fd.valid())
+        return nullptr;
+    FILE* stream = ::fdopen(fd.get(), mode);
+    if (stream)
+        fd.release();
+    return stream;
+}
+
 Result<memory::OwnedHandle> readFileToBlock(std::string_view scriptPath, std::uint32_t maximum, memory::Heap heap)
 {
-    const UniqueFd fd(::open(toOsPath(scriptPath).c_str(), O_RDONLY | O_CLOEXEC));
+    const UniqueFd fd(openPlainFile(toOsPath(scriptPath), O_RDONLY));
     if (!fd.valid())
         return lastSystemError();
     struct stat st;
     if (::fstat(fd.get(), &st) != 0)
         return lastSystemError();
-    if (S_ISDIR(st.st_mode))
-        return errorOf(EISDIR);
-    // The size is a 32-bit word wherever a block crosses a boundary: its low word counts.
-    std::uint32_t count = static_cast<std::uint32_t>(static_cast<std::uint64_t>(st.st_size));
-    if (maximum != 0 && maximum < count)
-        count = maximum;
+    // Sizes are 32-bit words wherever a block crosses a boundary: a larger file is read only up
+    // to a maximum, never cut to its low word.
+    const auto size = static_cast<std::uint64_t>(st.st_size);
+    if (maximum == 0 && size > memory::kMaxSize)
+        return errorOf(EFBIG);
+    const std::uint32_t count =
+        maximum != 0 && maximum < size ? maximum : static_cast<std::uint32_t>(size);
     memory::OwnedHandle block = memory::OwnedHandle::allocate(heap, count);
     if (!block)
         return errorOf(ENOMEM);

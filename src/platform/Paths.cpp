@@ -1,5 +1,6 @@
 #include "Paths.h"
 
+#include "FileIo.h"
 #include "Sjis.h"
 #include "TextCodec.h"
 #include "UniqueFd.h"
@@ -89,7 +90,7 @@ bool fileExists(std::string_view scriptPath)
 
 Result<std::string> readWholeFile(std::string_view scriptPath)
 {
-    const UniqueFd fd(::open(toOsPath(scriptPath).c_str(), O_RDONLY | O_CLOEXEC));
+    const UniqueFd fd(openPlainFile(toOsPath(scriptPath), O_RDONLY));
     if (!fd.valid())
         return lastSystemError();
     std::string data;

@@ -13,6 +13,13 @@ public:
     ~UniqueFd() { reset(); }
     int get() const noexcept { return m_fd; }
     bool valid() const noexcept { return m_fd >= 0; }
+    // Hands the descriptor over without closing it.
+    int release() noexcept
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
     void reset() noexcept
     {
         if (m_fd >= 0)

@@ -11,6 +11,7 @@
 #include "engine/ScriptFile.h"
 
 #include "platform/Environment.h"
+#include "platform/FileIo.h"
 #include "platform/Paths.h"
 #include "platform/TextCodec.h"
 
@@ -83,7 +84,7 @@ ScriptFile* newFile(lua_State* L)
 
 FILE* openPath(std::string_view scriptPath, const char* mode)
 {
-    return std::fopen(platform::toOsPath(scriptPath).c_str(), mode);
+    return platform::openPlainStream(scriptPath, mode);
 }
 
 // Closes the file object at index 1: false when it is a standard stream or fclose failed.

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
+#include <fcntl.h>
+#include <future>
 #include <cstdlib>
 #include <dirent.h>
 #include <fstream>
@@ -65,6 +68,80 @@ TEST_F(FileIoTest, ReadsWholeFileOrItsFirstBytes)
     EXPECT_EQ(part.value().heap(), memory::Heap::Local);
     EXPECT_FALSE(platform::readFileToBlock(path("missing"), 0, memory::Heap::Global));
     EXPECT_FALSE(platform::readFileToBlock(m_folder, 0, memory::Heap::Global));
+}
+
+// A blocked open is released by opening the other end, so a regression fails instead of hanging.
+template <typename F>
+bool returnsPromptly(const std::string& fifo, F call)
+{
+    auto done = std::async(std::launch::async, call);
+    if (done.wait_for(std::chrono::seconds(3)) == std::future_status::ready)
+        return true;
+    const int fd = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK);
+    done.wait();
+    ::close(fd);
+    return false;
+}
+
+TEST_F(FileIoTest, FifosAndDevicesFailCleanlyWithoutBlocking)
+{
+    ASSERT_EQ(::mkfifo(path("fifo").c_str(), 0600), 0);
+    EXPECT_TRUE(returnsPromptly(path("fifo"), [&] {
+        auto r = platform::readFileToBlock(path("fifo"), 0, memory::Heap::Global);
+        EXPECT_FALSE(r);
+        if (!r)
+            EXPECT_EQ(r.error().code, ENXIO);
+    }));
+    for (const char* mode : {"r", "w", "a+"}) {
+        EXPECT_TRUE(returnsPromptly(path("fifo"), [&] {
+            FILE* f = platform::openPlainStream(path("fifo"), mode);
+            EXPECT_EQ(f, nullptr) << mode;
+            if (f)
+                std::fclose(f);
+        }));
+    }
+    EXPECT_FALSE(platform::readFileToBlock("/dev/zero", 0, memory::Heap::Global)) << "a device is not a file";
+    EXPECT_EQ(platform::openPlainStream("/dev/zero", "r"), nullptr);
+}
+
+TEST_F(FileIoTest, PlainStreamsKeepTheModesOfFopen)
+{
+    write(path("s.txt"), "abc");
+    FILE* f = platform::openPlainStream(path("s.txt"), "a");
+    ASSERT_NE(f, nullptr);
+    std::fputs("def", f);
+    std::fclose(f);
+    EXPECT_EQ(read(path("s.txt")), "abcdef");
+    f = platform::openPlainStream(path("s.txt"), "r+b");
+    ASSERT_NE(f, nullptr);
+    std::fputs("X", f);
+    std::fclose(f);
+    EXPECT_EQ(read(path("s.txt")), "Xbcdef");
+    f = platform::openPlainStream(path("s.txt"), "w");
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+    EXPECT_EQ(read(path("s.txt")), "") << "w truncates";
+    EXPECT_EQ(platform::openPlainStream(path("missing"), "r"), nullptr);
+    EXPECT_EQ(platform::openPlainStream(path("s.txt"), "x"), nullptr);
+    f = platform::openPlainStream(m_folder, "r");
+    EXPECT_NE(f, nullptr) << "a folder opens for reading, as with fopen";
+    if (f)
+        std::fclose(f);
+}
+
+TEST_F(FileIoTest, FilesOfFourGigabytesAreNotCutToTheirLowWord)
+{
+    // A sparse file of 4 GiB + 3 bytes: its low word says 3.
+    const std::string big = path("big");
+    write(big, "");
+    ASSERT_EQ(::truncate(big.c_str(), (off_t{1} << 32) + 3), 0);
+    auto whole = platform::readFileToBlock(big, 0, memory::Heap::Global);
+    EXPECT_FALSE(whole);
+    if (!whole)
+        EXPECT_EQ(whole.error().code, EFBIG);
+    auto head = platform::readFileToBlock(big, 10, memory::Heap::Global);
+    ASSERT_TRUE(head) << "a maximum below the size reads that many bytes";
+    EXPECT_EQ(head.value().size(), 10u);
 }
 
 TEST_F(FileIoTest, ReplacesAndKeepsTheModeOfTheOldFile)
