@@ -1,6 +1,7 @@
 #include "Desktop.h"
 
 #include "Paths.h"
+#include "Urls.h"
 
 #include <QDesktopServices>
 #include <QGuiApplication>
@@ -21,7 +22,7 @@ std::pair<int, int> desktopSize()
 
 bool openWithDesktop(std::string_view scriptPath)
 {
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(toOsPath(scriptPath))));
+    return QDesktopServices::openUrl(localUrlOfOsPath(toOsPath(scriptPath)));
 }
 
 }  // namespace platform

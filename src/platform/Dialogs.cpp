@@ -63,8 +63,11 @@ QMessageBox::Icon qtIcon(Icon icon)
 
 void writeNonInteractiveLine(std::string_view text, std::string_view caption)
 {
-    std::string line = "MessageBox[" + cp932ToUtf8(caption) + "]: ";
-    for (char c : cp932ToUtf8(text)) {
+    // Through the UI's text, so that the line is UTF-8 even where an escape stands for bytes
+    // that are not.
+    const auto utf8 = [](std::string_view t) { return cp932ToQString(t).toStdString(); };
+    std::string line = "MessageBox[" + utf8(caption) + "]: ";
+    for (char c : utf8(text)) {
         if (c == '\n')
             line += "\\n";
         else

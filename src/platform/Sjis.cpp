@@ -34,4 +34,18 @@ std::size_t wholeCharLength(std::string_view text, std::size_t i) noexcept
     return 2 * (d.length ? d.length : 1);
 }
 
+std::string_view wholePrefix(std::string_view text, std::size_t limit) noexcept
+{
+    if (text.size() <= limit)
+        return text;
+    std::size_t end = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t next = i + wholeCharLength(text, i);
+        if (next > limit)
+            break;
+        end = i = next;
+    }
+    return text.substr(0, end);
+}
+
 }  // namespace platform::sjis

@@ -58,4 +58,7 @@ constexpr bool escapeUnitAt(std::string_view text, std::size_t i) noexcept
 // charLength, except that the escape units of one whole UTF-8 sequence count as one.
 std::size_t wholeCharLength(std::string_view text, std::size_t i) noexcept;
 
+// The longest start of `text` of at most `limit` bytes that cuts no character in two.
+std::string_view wholePrefix(std::string_view text, std::size_t limit) noexcept;
+
 }  // namespace platform::sjis

@@ -4,6 +4,8 @@
 
 #include "gfx/NxSurface.h"
 #include "platform/Paths.h"
+#include "platform/Sjis.h"
+#include "platform/Urls.h"
 
 #include <QApplication>
 #include <QDragEnterEvent>
@@ -330,11 +332,9 @@ void ImageView::dropEvent(QDropEvent* event)
     for (const QUrl& url : event->mimeData()->urls()) {
         if (!url.isLocalFile())
             continue;
-        std::string path = platform::fromOsPath(url.toLocalFile().toStdString());
+        const std::string path = platform::fromOsPath(platform::osPathOfLocalUrl(url));
         // Dropped paths are at most 1024 bytes each, as the drop query returns them.
-        if (path.size() > 1023)
-            path.resize(1023);
-        paths.push_back(std::move(path));
+        paths.emplace_back(platform::sjis::wholePrefix(path, 1023));
     }
     event->acceptProposedAction();
     window()->raise();

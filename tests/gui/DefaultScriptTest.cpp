@@ -7,16 +7,22 @@
 
 #include "gfx/NxSurface.h"
 #include "platform/Paths.h"
+#include "platform/Urls.h"
+#include "view/ImageView.h"
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QDropEvent>
 #include <QImage>
+#include <QMimeData>
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <set>
 #include <optional>
 #include <sstream>
 
@@ -390,6 +396,63 @@ TEST_F(DefaultScriptTest, DropsStartANewList)
     EXPECT_EQ(title(), "Selvarin");
     EXPECT_EQ(application->frontImage(), nullptr);
     EXPECT_CONTAINS(status(), "no pictures in empty");
+    EXPECT_EQ(boxes(), "");
+}
+
+TEST_F(DefaultScriptTest, EveryNameIsShownAndOpens)
+{
+    // Names Shift JIS cannot spell beside names it can; each picture has its own width.
+    const std::vector<std::string> names = {"caf\u00e9.jpg", "\u00c4\u00d6\u00dc.jpg", "\uc0ac\uc9c4.jpg",
+                                            "emoji\U0001F600.jpg", "plain.jpg", "\u9ad9\u6a4b.jpg", "\u03a9mega.jpg"};
+    std::map<std::string, int> widths;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        writeJpeg(pictures / names[i], 10 + static_cast<int>(i), 5);
+        widths[names[i]] = 10 + static_cast<int>(i);
+    }
+    start({pictures / "caf\u00e9.jpg"});
+    EXPECT_EQ(title().substr(0, title().find(" (")), "caf\u00e9.jpg");
+    EXPECT_CONTAINS(title(), "/7) - Selvarin");
+    EXPECT_EQ(shownWidth(), widths["caf\u00e9.jpg"]);
+    command(StartupOpenLast);
+
+    // The whole list pages through: every name reaches its file.
+    for (int i = 0; i < 7; ++i)
+        command(PrevImage);
+    std::set<std::string> shown;
+    for (int i = 0; i < 7; ++i) {
+        const std::string name = title().substr(0, title().find(" ("));
+        ASSERT_TRUE(widths.count(name)) << title();
+        EXPECT_EQ(shownWidth(), widths[name]) << name;
+        EXPECT_EQ(status().find("Skipped"), std::string::npos) << status();
+        shown.insert(name);
+        command(NextImage);
+    }
+    EXPECT_EQ(shown.size(), 7u);
+
+    // The settings file keeps the name so that it opens the same picture next time.
+    for (int i = 0; i < 7 && title().rfind("caf\u00e9.jpg", 0) != 0; ++i)
+        command(PrevImage);
+    stop();
+    EXPECT_EQ(readFile(settingsFile()).find("caf?"), std::string::npos);
+    start();
+    EXPECT_EQ(title().substr(0, title().find(" (")), "caf\u00e9.jpg");
+    EXPECT_EQ(shownWidth(), widths["caf\u00e9.jpg"]);
+    EXPECT_EQ(boxes(), "");
+}
+
+TEST_F(DefaultScriptTest, ADroppedNameThatIsNotUtf8Opens)
+{
+    fs::create_directories(pictures / "latin");
+    writeFile(pictures / "latin" / "\xe9t\xe9.bmp", bmpBytes(17, 5));
+    start();
+    QMimeData mime;
+    mime.setUrls({platform::localUrlOfOsPath((pictures / "latin" / "\xe9t\xe9.bmp").string())});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(application->imageView()->viewport(), &enter);
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(application->imageView()->viewport(), &drop);
+    EXPECT_EQ(shownWidth(), 17) << status();
+    EXPECT_EQ(title(), "\ufffdt\ufffd.bmp (1/1) - Selvarin") << "bytes that spell nothing show as replacement characters";
     EXPECT_EQ(boxes(), "");
 }
 

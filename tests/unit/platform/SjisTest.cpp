@@ -72,3 +72,19 @@ TEST(Sjis, AWholeEscapedCharacterCountsAsOne)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Sjis, APrefixNeverCutsACharacter)
+{
+    using platform::sjis::wholePrefix;
+    const std::string e = unit(0xC3) + unit(0xA9);  // é, four bytes
+    EXPECT_EQ(wholePrefix("abc", 5), "abc");
+    EXPECT_EQ(wholePrefix("abc", 2), "ab");
+    EXPECT_EQ(wholePrefix("a\x95\x5c", 2), "a") << "not half of 表";
+    EXPECT_EQ(wholePrefix("a" + e, 4), "a") << "not part of an escaped character";
+    EXPECT_EQ(wholePrefix("a" + e, 5), "a" + e);
+    EXPECT_EQ(wholePrefix("abc", 0), "");
+}
+
+}  // namespace
