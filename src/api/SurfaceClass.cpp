@@ -6,9 +6,9 @@
 #include "engine/Format.h"
 #include "engine/Messages.h"
 #include "engine/ScriptCall.h"
-#include "image/Dib.h"
 
 #include <climits>
+#include <cstring>
 #include <memory>
 
 namespace api {
@@ -45,19 +45,16 @@ namespace {
 // are refused with the rest.
 bool dibFits(const std::uint8_t* header, std::size_t headerBytes, std::size_t bitsBytes)
 {
-    if (!header || headerBytes < 40)
+    gfx::NxBitmapInfoHeader h;
+    if (!header || headerBytes < sizeof h)
         return false;
-    const std::uint32_t size = image::readU32(header);
-    if (size < 40 || size % 4 != 0 || size > headerBytes)
+    std::memcpy(&h, header, sizeof h);
+    if (h.biSize < sizeof h || h.biSize % 4 != 0 || h.biSize > headerBytes)
         return false;
-    const std::int32_t width = image::readI32(header + 4);
-    const std::int32_t height = image::readI32(header + 8);
-    const int bitCount = image::readU16(header + 14);
-    const std::uint64_t table = image::colourTableBytes(bitCount, image::readU32(header + 16), image::readU32(header + 32));
-    if (size + table > headerBytes || width < 0 || height == INT32_MIN)
+    if (gfx::NxPixelBuffer::headerBlockBytes(h) > headerBytes || h.biWidth < 0 || h.biHeight == INT32_MIN)
         return false;
-    const std::uint64_t rows = height < 0 ? -std::int64_t{height} : height;
-    return rows * static_cast<std::uint64_t>(gfx::NxPixelBuffer::rowLength(bitCount, width)) <= bitsBytes;
+    const std::uint64_t rows = h.biHeight < 0 ? -std::int64_t{h.biHeight} : h.biHeight;
+    return rows * static_cast<std::uint64_t>(gfx::NxPixelBuffer::rowLength(h.biBitCount, h.biWidth)) <= bitsBytes;
 }
 
 SurfaceObject* newSurfaceObject(lua_State* L)

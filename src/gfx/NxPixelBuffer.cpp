@@ -18,21 +18,6 @@ bool isSupportedBitCount(int bits)
     return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
 }
 
-std::uint32_t colourCountOf(const NxBitmapInfoHeader& h)
-{
-    switch (h.biBitCount) {
-    case 1:
-    case 4:
-    case 8:
-        return h.biClrUsed != 0 ? h.biClrUsed : 1u << h.biBitCount;
-    case 16:
-    case 32:
-        return h.biClrUsed + (h.biCompression == kBiBitfields ? 3u : 0u);
-    default:
-        return 0;
-    }
-}
-
 // One channel mask decoded once per copy: shift to its lowest set bit and the run of set bits.
 struct ChannelExpander {
     int shift = 0;
@@ -228,6 +213,26 @@ std::int64_t NxPixelBuffer::rowLength(int bitCount, std::int64_t width)
     return (bytes + 3) & ~std::int64_t{3};
 }
 
+std::uint64_t NxPixelBuffer::colourTableEntries(int bitCount, std::uint32_t compression, std::uint32_t coloursUsed)
+{
+    switch (bitCount) {
+    case 1:
+    case 4:
+    case 8:
+        return coloursUsed != 0 ? coloursUsed : 1u << bitCount;
+    case 16:
+    case 32:
+        return std::uint64_t{coloursUsed} + (compression == kBiBitfields ? 3 : 0);
+    default:
+        return 0;
+    }
+}
+
+std::uint64_t NxPixelBuffer::headerBlockBytes(const NxBitmapInfoHeader& header)
+{
+    return header.biSize + 4 * colourTableEntries(header.biBitCount, header.biCompression, header.biClrUsed);
+}
+
 bool NxPixelBuffer::attach(const NxBitmapInfoHeader* header, const void* bits)
 {
     if (header == nullptr || header->biSize < 40)
@@ -243,11 +248,12 @@ bool NxPixelBuffer::attach(const NxBitmapInfoHeader* header, const void* bits)
     if (length > INT32_MAX)
         return false;
 
-    const std::uint32_t colours = colourCountOf(*header);
+    const auto colours = static_cast<std::uint32_t>(
+        colourTableEntries(header->biBitCount, header->biCompression, header->biClrUsed));
     auto* start = static_cast<std::uint8_t*>(const_cast<void*>(bits));
     if (start == nullptr) {
         auto* base = reinterpret_cast<std::uint8_t*>(const_cast<NxBitmapInfoHeader*>(header));
-        start = base + header->biSize + 4 * std::size_t{colours};
+        start = base + headerBlockBytes(*header);
     }
     const std::int32_t height = header->biHeight < 0 ? -header->biHeight : header->biHeight;
 

@@ -45,6 +45,11 @@ public:
 
     // Bytes per row: bit count * width rounded up to whole bytes, then to a multiple of 4.
     static std::int64_t rowLength(int bitCount, std::int64_t width);
+    // Entries of the colour table behind a header, 4 bytes each; the three masks of bit-field
+    // data count as entries. 1, 4 and 8 bpp without a colours-used count have a full palette.
+    static std::uint64_t colourTableEntries(int bitCount, std::uint32_t compression, std::uint32_t coloursUsed);
+    // Bytes of a header block: the header as long as its size field says, then its colour table.
+    static std::uint64_t headerBlockBytes(const NxBitmapInfoHeader& header);
 
     // Copies source (or sourceRect of it) to (x, y) of this view with format conversion; both
     // rectangles are cut to their bitmaps keeping equal sizes. False when the source is empty or

@@ -1,5 +1,7 @@
 #include "BmpCodec.h"
 
+#include "gfx/NxPixelBuffer.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -91,21 +93,6 @@ bool decodeRle(Bytes data, std::size_t capacity, std::size_t rowStep, Run run, L
 
 }  // namespace
 
-std::uint64_t colourTableBytes(int bitCount, std::uint32_t compression, std::uint32_t coloursUsed)
-{
-    switch (bitCount) {
-    case 1:
-    case 4:
-    case 8:
-        return 4 * std::uint64_t{coloursUsed != 0 ? coloursUsed : 1u << bitCount};
-    case 16:
-    case 32:
-        return 4 * std::uint64_t{coloursUsed} + (compression == kBitfields ? 12 : 0);
-    default:
-        return 0;
-    }
-}
-
 bool decodeRle8(Bytes data, std::span<std::uint8_t> out, std::size_t rowStep)
 {
     std::uint8_t* dst = out.data();
@@ -169,7 +156,7 @@ std::optional<DibPair> loadBmp(Bytes data, const DecodeLimits& limits)
     // The colour table follows the header as long as it is; masks that a longer header already
     // carries are not repeated behind it in the data, but the copy keeps the 40-byte layout's
     // size and repeats them there.
-    const std::uint64_t tableBytes = colourTableBytes(bitCount, compression, readU32(h + 32));
+    const std::uint64_t tableBytes = 4 * gfx::NxPixelBuffer::colourTableEntries(bitCount, compression, readU32(h + 32));
     std::uint64_t tableInData = tableBytes;
     if (compression == kBitfields && (bitCount == 16 || bitCount == 32) && headerSize >= kHeaderWithMasks)
         tableInData -= 12;

@@ -65,7 +65,4 @@ inline void writeU32(std::uint8_t* p, std::uint32_t v)
         p[i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
-// Bytes of the colour table (and masks) behind a 40-byte header, by bit count and compression.
-std::uint64_t colourTableBytes(int bitCount, std::uint32_t compression, std::uint32_t coloursUsed);
-
 }  // namespace image

@@ -47,6 +47,10 @@ TEST_P(ColourCountTest, CountsTableEntriesAndMasks)
     EXPECT_EQ(view.colourCount(), c.expected);
     // Without a pixel pointer the pixels follow the colour table.
     EXPECT_EQ(view.bits(), dib.block.data() + 40 + 4 * c.expected);
+    EXPECT_EQ(NxPixelBuffer::colourTableEntries(c.bits, c.compression, c.clrUsed), c.expected);
+    NxBitmapInfoHeader longer = *dib.header();
+    longer.biSize = 124;
+    EXPECT_EQ(NxPixelBuffer::headerBlockBytes(longer), 124 + 4 * c.expected) << "the table follows the header as long as it is";
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, ColourCountTest,
