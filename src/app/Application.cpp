@@ -3,6 +3,7 @@
 #include "Commands.h"
 #include "HostLibraries.h"
 
+#include "engine/ErrorReporter.h"
 #include "engine/Messages.h"
 #include "image/ScriptSurface.h"
 #include "platform/Desktop.h"
@@ -28,6 +29,16 @@ void failureBox(engine::msg::Id id)
 {
     platform::messageBox(engine::msg::text(id), engine::msg::text(engine::msg::Id::ApplicationName),
                          platform::Buttons::Ok, platform::Icon::Warning, platform::Owner::None);
+}
+
+// Script errors are boxes owned by the main window; a command that could not start is a box
+// of its own.
+void showErrorBox(const engine::ErrorReport& report)
+{
+    const bool script = report.source == engine::ErrorSource::Script;
+    platform::messageBox(report.text, report.caption, platform::Buttons::Ok,
+                         script ? platform::Icon::None : platform::Icon::Information,
+                         script ? platform::Owner::MainWindow : platform::Owner::None);
 }
 
 struct Choice {
@@ -70,6 +81,7 @@ bool Application::start()
     tzset();
 
     api::setViewHost(this);
+    engine::setErrorReporter(showErrorBox);
     m_engine = std::make_unique<engine::ScriptEngine>(hostLibraries(), engine::ScriptEngine::Streams::Queued);
     if (!m_engine->open()) {
         failureBox(engine::msg::Id::EngineInitFailed);
@@ -433,6 +445,7 @@ void Application::shutdown()
     if (&api::viewHost() == this)
         api::setViewHost(nullptr);
     exitInstance();
+    engine::setErrorReporter({});
 }
 
 int Application::run()

@@ -2,6 +2,7 @@
 
 #include "HostLibraries.h"
 
+#include "engine/ErrorReporter.h"
 #include "engine/Format.h"
 #include "engine/Messages.h"
 #include "engine/ScriptEngine.h"
@@ -48,6 +49,7 @@ int openArgs(lua_State* L)
 int runBatch(const CommandLine& commandLine)
 {
     platform::setNonInteractive(true);
+    engine::setErrorReporter(engine::reportToStandardError);
     std::setlocale(LC_ALL, "C");
     tzset();
     if (commandLine.batchScript.empty()) {

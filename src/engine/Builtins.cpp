@@ -1,12 +1,12 @@
 // The host's `print` and `os.execute`.
 
 #include "Args.h"
+#include "ErrorReporter.h"
 #include "Host.h"
 #include "Messages.h"
 #include "ScriptCall.h"
 #include "ScriptEngine.h"
 
-#include "platform/Dialogs.h"
 #include "platform/Environment.h"
 #include "platform/Process.h"
 #include "platform/TextCodec.h"
@@ -64,8 +64,7 @@ int hostExecute(lua_State* L)
         });
     }
     if (!result) {
-        platform::messageBox(result.error().message, msg::text(msg::Id::ErrorCaption), platform::Buttons::Ok,
-                             platform::Icon::Information, platform::Owner::None);
+        reportError({ErrorSource::Process, msg::text(msg::Id::ErrorCaption), result.error().message});
         return pushNumber(L, -1);
     }
     return pushNumber(L, result.value());

@@ -4,7 +4,7 @@
 #include "Messages.h"
 #include "profile/Profile.h"
 
-#include "platform/Dialogs.h"
+#include "ErrorReporter.h"
 
 namespace engine {
 
@@ -78,8 +78,7 @@ void reportScriptError(lua_State* L, int status)
     const std::string message = scriptErrorText(status, hasText ? &text : nullptr);
     // Pop before the box: its event loop may run other events on this state.
     lua_pop(L, 1);
-    platform::messageBox(message, msg::text(msg::Id::ScriptErrorCaption), platform::Buttons::Ok,
-                         platform::Icon::None, platform::Owner::MainWindow);
+    reportError({ErrorSource::Script, msg::text(msg::Id::ScriptErrorCaption), message});
 }
 
 namespace {

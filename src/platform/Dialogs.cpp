@@ -1,14 +1,13 @@
 #include "Dialogs.h"
 
 #include "Environment.h"
+#include "MessageLine.h"
 #include "TextCodec.h"
 
 #include <QApplication>
 #include <QMessageBox>
 #include <QPointer>
 
-#include <cstdio>
-#include <string>
 
 namespace platform {
 namespace {
@@ -61,23 +60,6 @@ QMessageBox::Icon qtIcon(Icon icon)
     return QMessageBox::NoIcon;
 }
 
-void writeNonInteractiveLine(std::string_view text, std::string_view caption)
-{
-    // Through the UI's text, so that the line is UTF-8 even where an escape stands for bytes
-    // that are not.
-    const auto utf8 = [](std::string_view t) { return cp932ToQString(t).toStdString(); };
-    std::string line = "MessageBox[" + utf8(caption) + "]: ";
-    for (char c : utf8(text)) {
-        if (c == '\n')
-            line += "\\n";
-        else
-            line += c;
-    }
-    line += '\n';
-    std::fwrite(line.data(), 1, line.size(), stderr);
-    std::fflush(stderr);
-}
-
 }  // namespace
 
 void setMainWindow(QWidget* window) { g_mainWindow = window; }
@@ -100,7 +82,7 @@ Answer firstButton(Buttons buttons)
 Answer messageBox(std::string_view text, std::string_view caption, Buttons buttons, Icon icon, Owner owner)
 {
     if (nonInteractive() || !qobject_cast<QApplication*>(QCoreApplication::instance())) {
-        writeNonInteractiveLine(text, caption);
+        writeMessageLine(caption, text);
         return firstButton(buttons);
     }
     QWidget* parent = owner == Owner::MainWindow ? g_mainWindow.data() : nullptr;

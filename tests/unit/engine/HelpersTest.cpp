@@ -1,6 +1,7 @@
 #include "EngineTestSupport.h"
 
 #include "engine/Args.h"
+#include "engine/ErrorReporter.h"
 #include "engine/Format.h"
 #include "engine/Messages.h"
 #include "engine/ScriptCall.h"
@@ -10,6 +11,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <tuple>
+#include <vector>
 
 using enginetest::EngineFixture;
 
@@ -88,6 +91,34 @@ TEST_F(HelpersTest, ReportPopsTheErrorAndIgnoresSuccess)
     const std::string boxes = boxesDuring([&] { engine::reportScriptError(L(), 1); });
     EXPECT_EQ(lua_gettop(L()), 0);
     EXPECT_EQ(boxes, "MessageBox[スクリプトエラー]: Lua 実行時エラー(1)：keep\n");
+}
+
+TEST_F(HelpersTest, FailuresGoToTheInstalledReporter)
+{
+    std::vector<std::tuple<engine::ErrorSource, std::string, std::string>> reports;
+    engine::setErrorReporter([&](const engine::ErrorReport& r) {
+        reports.emplace_back(r.source, platform::cp932ToUtf8(r.caption), platform::cp932ToUtf8(r.text));
+    });
+    setenv("COMSPEC", "/nonexistent/interpreter", 1);
+    const std::string written = boxesDuring([&] {
+        lua_pushliteral(L(), "oops");
+        engine::reportScriptError(L(), 1);
+        run("code = os.execute('whatever')");
+    });
+    unsetenv("COMSPEC");
+    engine::setErrorReporter({});
+    EXPECT_EQ(written, "") << "an installed reporter replaces standard error";
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_EQ(std::get<0>(reports[0]), engine::ErrorSource::Script);
+    EXPECT_EQ(std::get<1>(reports[0]), "スクリプトエラー");
+    EXPECT_EQ(std::get<2>(reports[0]), "Lua 実行時エラー(1)：oops");
+    EXPECT_EQ(std::get<0>(reports[1]), engine::ErrorSource::Process);
+    EXPECT_EQ(std::get<1>(reports[1]), "Error");
+    EXPECT_EQ(global("code"), "-1");
+
+    lua_pushliteral(L(), "again");
+    EXPECT_EQ(boxesDuring([&] { engine::reportScriptError(L(), 1); }),
+              "MessageBox[スクリプトエラー]: Lua 実行時エラー(1)：again\n") << "removing it puts standard error back";
 }
 
 TEST_F(HelpersTest, RegistryReplacement)
