@@ -8,6 +8,7 @@
 #include "image/ScriptSurface.h"
 #include "platform/Desktop.h"
 #include "platform/Dialogs.h"
+#include "platform/Locale.h"
 #include "platform/Paths.h"
 #include "platform/Profile.h"
 #include "platform/TextCodec.h"
@@ -18,9 +19,7 @@
 #include <QMenuBar>
 #include <QStatusBar>
 
-#include <clocale>
 #include <cstdio>
-#include <ctime>
 
 namespace app {
 namespace {
@@ -77,8 +76,7 @@ Application::~Application() { shutdown(); }
 bool Application::start()
 {
     // Qt sets the locale from the environment; scripts expect the C locale.
-    std::setlocale(LC_ALL, "C");
-    tzset();
+    platform::useScriptLocale();
 
     api::setViewHost(this);
     engine::setErrorReporter(showErrorBox);

@@ -7,12 +7,11 @@
 #include "engine/Messages.h"
 #include "engine/ScriptEngine.h"
 #include "platform/Environment.h"
+#include "platform/Locale.h"
 #include "platform/Paths.h"
 #include "platform/TextCodec.h"
 
-#include <clocale>
 #include <cstdio>
-#include <ctime>
 
 namespace app {
 namespace {
@@ -50,8 +49,7 @@ int runBatch(const CommandLine& commandLine)
 {
     platform::setNonInteractive(true);
     engine::setErrorReporter(engine::reportToStandardError);
-    std::setlocale(LC_ALL, "C");
-    tzset();
+    platform::useScriptLocale();
     if (commandLine.batchScript.empty()) {
         std::fprintf(stderr, "%s\n", engine::msg::utf8(engine::msg::Id::BatchUsage));
         return 2;

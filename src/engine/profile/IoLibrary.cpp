@@ -12,16 +12,15 @@
 
 #include "platform/Environment.h"
 #include "platform/FileIo.h"
-#include "platform/Paths.h"
+#include "platform/FileSystem.h"
+#include "platform/Locale.h"
 #include "platform/TextCodec.h"
 
 #include <cerrno>
-#include <clocale>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <string>
-#include <unistd.h>
 
 namespace engine {
 
@@ -155,7 +154,7 @@ int ioPopen(lua_State* L)
 int ioTmpfile(lua_State* L)
 {
     ScriptFile* file = newFile(L);
-    file->stream = std::tmpfile();
+    file->stream = platform::openTemporaryStream();
     return file->stream ? 1 : pushResult(L, false, nullptr);
 }
 
@@ -405,27 +404,23 @@ int fileFlush(lua_State* L) { return pushResult(L, std::fflush(toStream(L, 1)) =
 int osRemove(lua_State* L)
 {
     const std::string name(args::checkString(L, 1));
-    return pushResult(L, std::remove(platform::toOsPath(name).c_str()) == 0, name.c_str());
+    return pushResult(L, platform::removeFile(name), name.c_str());
 }
 
 int osRename(lua_State* L)
 {
     const std::string from(args::checkString(L, 1));
     const std::string to(args::checkString(L, 2));
-    return pushResult(L, std::rename(platform::toOsPath(from).c_str(), platform::toOsPath(to).c_str()) == 0,
-                      from.c_str());
+    return pushResult(L, platform::renameFile(from, to), from.c_str());
 }
 
 // A new empty file in the temporary folder, as the runtime's own tmpname makes one here.
 int osTmpname(lua_State* L)
 {
-    char name[] = "/tmp/lua_XXXXXX";
-    const int fd = mkstemp(name);
-    if (fd == -1)
+    const std::optional<std::string> scriptName = platform::createTemporaryFile();
+    if (!scriptName)
         args::raise(L, msg::text(msg::Id::TmpnameFailed));
-    close(fd);
-    const std::string scriptName = platform::fromOsPath(name);
-    lua_pushlstring(L, scriptName.data(), scriptName.size());
+    lua_pushlstring(L, scriptName->data(), scriptName->size());
     return 1;
 }
 
@@ -460,10 +455,10 @@ int osDate(lua_State* L)
     std::tm parts{};
     bool valid = false;
     if (!format.empty() && format.front() == '!') {
-        valid = gmtime_r(&t, &parts) != nullptr;
+        valid = platform::universalTime(t, parts);
         format.remove_prefix(1);
     } else {
-        valid = localtime_r(&t, &parts) != nullptr;
+        valid = platform::localTime(t, parts);
     }
     if (!valid) {
         lua_pushnil(L);
@@ -539,7 +534,7 @@ int osDifftime(lua_State* L)
 
 int osSetlocale(lua_State* L)
 {
-    static constexpr int kCategories[] = {LC_ALL, LC_COLLATE, LC_CTYPE, LC_MONETARY, LC_NUMERIC, LC_TIME};
+    // In the order of platform::LocaleCategory.
     static constexpr std::string_view kNames[] = {"all", "collate", "ctype", "monetary", "numeric", "time"};
     const char* locale = lua_tostring(L, 1);
     const std::string_view name = args::optString(L, 2, "all");
@@ -552,7 +547,7 @@ int osSetlocale(lua_State* L)
         args::argError(L, 1, msg::text(msg::Id::StringExpected));
     if (op < 0)
         args::argError(L, 2, msg::text(msg::Id::InvalidOption));
-    const char* result = std::setlocale(kCategories[op], locale);
+    const char* result = platform::setLocale(static_cast<platform::LocaleCategory>(op), locale);
     if (result)
         lua_pushstring(L, result);
     else
