@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <set>
@@ -162,6 +163,28 @@ struct VectorRow {
     Level level;
 };
 
+// Turns the case's destination upside down: the same rows, walked from the last one upward.
+void flipDestination(Buffers& b)
+{
+    KernelArgs& a = b.args;
+    a.dst += a.dstPitch * (a.height - 1);
+    a.dstPitch = -a.dstPitch;
+}
+
+// Whether byte i of the destination block lies inside the case's rectangle.
+bool insideRectangle(const Buffers& b, std::size_t i)
+{
+    const KernelArgs& a = b.args;
+    const std::ptrdiff_t first = a.dst - b.dst.data();
+    for (int y = 0; y < a.height; ++y) {
+        const std::ptrdiff_t row = first + y * a.dstPitch;
+        const auto at = static_cast<std::ptrdiff_t>(i);
+        if (at >= row && at < row + 4 * a.width)
+            return true;
+    }
+    return false;
+}
+
 std::vector<VectorRow> vectorRows()
 {
     std::vector<VectorRow> rows;
@@ -193,6 +216,9 @@ TEST_P(VectorKernelTest, MatchesTheScalarReferenceByteForByte)
     for (int iteration = 0; iteration < 600; ++iteration) {
         const int width = iteration % 71;
         Buffers expected = makeCase(rng, width);
+        // Every third case writes a bottom-up destination, whose rows descend in memory.
+        if (iteration % 3 == 1)
+            flipDestination(expected);
         Buffers actual = expected;
         actual.args.dst = actual.dst.data() + (expected.args.dst - expected.dst.data());
         actual.args.src = actual.src.data() + (expected.args.src - expected.src.data());
@@ -203,12 +229,42 @@ TEST_P(VectorKernelTest, MatchesTheScalarReferenceByteForByte)
                                             << " opacity " << expected.args.opacity;
         // Outside the rectangle nothing changed.
         for (std::size_t i = 0; i < before.size(); ++i) {
-            const std::ptrdiff_t off = static_cast<std::ptrdiff_t>(i) - (expected.args.dst - expected.dst.data());
-            const bool inside = off >= 0 && off / expected.args.dstPitch < expected.args.height &&
-                                off % expected.args.dstPitch < 4 * expected.args.width;
-            if (!inside)
+            if (!insideRectangle(expected, i)) {
                 ASSERT_EQ(expected.dst[i], before[i]) << v.row.name << " wrote outside at byte " << i;
+            }
         }
+    }
+}
+
+// Source and destination rows in one block, both bottom-up, the destination one row above the
+// source: each row reads the row the previous one wrote, so the rows must go in their given order.
+TEST_P(VectorKernelTest, OverlappingRowsKeepTheirOrder)
+{
+    const VectorRow& v = GetParam();
+    if (cpuLevel() < v.level)
+        GTEST_SKIP() << "CPU lacks " << v.row.name;
+    const Kernel reference = resolve(v.row.op, v.row.kind, 0);
+    std::mt19937 rng(99);
+    for (const int width : {5, 16, 37, 64}) {
+        const int height = 6;
+        const std::ptrdiff_t pitch = 4 * (width + 3);
+        std::vector<std::uint8_t> expected(static_cast<std::size_t>(pitch) * (height + 1) + 32);
+        fillPixels(expected, rng);
+        std::vector<std::uint8_t> actual = expected;
+        KernelArgs a;
+        a.dstPitch = -pitch;
+        a.srcPitch = -pitch;
+        a.width = width;
+        a.height = height;
+        a.opacity = 200;
+        a.colour = 0x80336699u;
+        a.tables = &tables();
+        for (auto* block : {&expected, &actual}) {
+            a.src = block->data() + 8 + pitch * height;
+            a.dst = block->data() + 8 + pitch * (height - 1);
+            (block == &expected ? reference : v.row.kernel)(a);
+        }
+        ASSERT_EQ(actual, expected) << v.row.name << " width " << width;
     }
 }
 
@@ -349,15 +405,29 @@ TEST_P(ScaledKernelTest, MatchesTheScalarReferenceByteForByte)
             r = static_cast<std::int32_t>(rng() % static_cast<unsigned>(srcHeight - 1));
         for (auto& w : rowWeight)
             w = static_cast<std::uint8_t>(rng() % 3 == 0 ? 0 : rng());
-        // Runs of neighbouring columns, as real steps make, and now and then a jump.
+        // Runs of neighbouring columns, as real steps make, and now and then a jump; every third
+        // case the even walk of a real scale (up to about 2.5 source pixels per step, left to
+        // right or mirrored), which the vector kernels read in blocks.
         std::int32_t c = static_cast<std::int32_t>(rng() % static_cast<unsigned>(srcWidth - 1));
-        for (std::size_t k = 0; k < colIndex.size(); ++k) {
-            if (rng() % 5 == 0)
-                c = static_cast<std::int32_t>(rng() % static_cast<unsigned>(srcWidth - 1));
-            colIndex[k] = c;
-            colWeight[k] = static_cast<std::uint8_t>(rng());
-            if (rng() % 2)
-                c = std::min(c + 1, srcWidth - 2);
+        if (iteration % 3 == 0) {
+            const std::uint32_t step = 1 + rng() % 640;  // source pixels per destination pixel, in 1/256
+            const bool mirrored = rng() % 2 == 0;
+            for (std::size_t k = 0; k < colIndex.size(); ++k) {
+                const std::uint32_t at = static_cast<std::uint32_t>(k) * step;
+                colIndex[k] = std::min<std::int32_t>(c + static_cast<std::int32_t>(at >> 8), srcWidth - 2);
+                colWeight[k] = static_cast<std::uint8_t>(at);
+            }
+            if (mirrored)
+                std::reverse(colIndex.begin(), colIndex.end());
+        } else {
+            for (std::size_t k = 0; k < colIndex.size(); ++k) {
+                if (rng() % 5 == 0)
+                    c = static_cast<std::int32_t>(rng() % static_cast<unsigned>(srcWidth - 1));
+                colIndex[k] = c;
+                colWeight[k] = static_cast<std::uint8_t>(rng());
+                if (rng() % 2)
+                    c = std::min(c + 1, srcWidth - 2);
+            }
         }
         const int dstOffset = static_cast<int>(rng() % 9);
         const int dstPitchPx = width + dstOffset + 1 + static_cast<int>(rng() % 7);
