@@ -40,28 +40,6 @@ void showErrorBox(const engine::ErrorReport& report)
                          script ? platform::Owner::MainWindow : platform::Owner::None);
 }
 
-struct Choice {
-    int id;
-    double value;
-};
-
-constexpr Choice kAdjustModes[] = {{commands::AdjustLessor, 1}, {commands::AdjustGreator, 2}, {commands::AdjustWidth, 3},
-                                   {commands::AdjustHeight, 4}, {commands::AdjustNone, 0}};
-constexpr Choice kScalings[] = {{commands::Scale25, 0.25}, {commands::Scale50, 0.5},  {commands::Scale75, 0.75},
-                                {commands::Scale100, 1.0}, {commands::Scale150, 1.5}, {commands::Scale200, 2.0},
-                                {commands::Scale400, 4.0}};
-constexpr Choice kWheelRates[] = {{commands::WheelSlow, 1.0}, {commands::WheelNormal, 4.0}, {commands::WheelFast, 8.0}};
-
-template <std::size_t N>
-const Choice* find(const Choice (&choices)[N], int id)
-{
-    for (const Choice& c : choices) {
-        if (c.id == id)
-            return &c;
-    }
-    return nullptr;
-}
-
 }  // namespace
 
 Application::Application(CommandLine commandLine, std::string moduleFolder)
@@ -163,119 +141,136 @@ void Application::idle()
         m_frame->refreshToolBar();
 }
 
-bool Application::execute(int id)
+// One row per command of the application: what running it does and how its menu state is
+// found. A command without a row, or a row without a state, leaves its item disabled.
+struct Application::Command {
+    int id;
+    void (*execute)(Application& app, const Command& command);
+    void (*update)(Application& app, const Command& command, State& state) = nullptr;
+    const char* event = nullptr;     // the event execute raises
+    const char* argument = nullptr;  // its text argument
+    const char* query = nullptr;     // the script's state query
+    double value = 0;                // the view-state value a choice sets
+};
+
+std::span<const Application::Command> Application::commandTable()
 {
     using namespace commands;
-    if (const Choice* c = find(kAdjustModes, id)) {
-        setAdjustMode(static_cast<int>(c->value));
-        return true;
-    }
-    if (const Choice* c = find(kScalings, id)) {
-        setScaling(c->value);
-        return true;
-    }
-    if (const Choice* c = find(kWheelRates, id)) {
-        setWheelRate(c->value);
-        return true;
-    }
-    switch (id) {
-    case OpenFolder: raise("onOpenFolder"); return true;
-    case FileOpen: raise("onOpenFile"); return true;
-    case FileSaveAs: raise("onSaveFile"); return true;
-    case EditCopy: raise("onEditCopy"); return true;
-    case NextImage: raise("onNextImage"); return true;
-    case PrevImage: raise("onPrevImage"); return true;
-    case StartupOpenLastFile: raise("onStartupOpenLastFile"); return true;
-    case ShowStopDialog: raise("onShowStopdialog"); return true;
-    case BgPattern: raise("onSetBgCheckMenu"); return true;
-    case BgWhite: raise("onSetBgColor", "FFFFFF"); return true;
-    case BgBlack: raise("onSetBgColor", "000000"); return true;
-    case ZoomIn: setScaling(view::zoomIn(m_viewState.scaling)); return true;
-    case ZoomOut: setScaling(view::zoomOut(m_viewState.scaling)); return true;
-    case LinearFilter: setLinearFilter(!m_viewState.linearFilter); return true;
-    case OperatePager:
-        if (m_view)
-            m_view->setOperateMode(0);
-        return true;
-    case OperateViewer:
-        if (m_view)
-            m_view->setOperateMode(1);
-        return true;
-    case FileNew:
+    using C = const Command&;
+    constexpr auto raiseEvent = [](Application& a, C c) {
+        a.raise(c.event, c.argument ? std::optional<std::string_view>(c.argument) : std::nullopt);
+    };
+    constexpr auto enabled = [](Application&, C, State& s) { s.enabled = true; };
+    // onUpdate_…() gives enabled.
+    constexpr auto queryEnabled = [](Application& a, C c, State& s) {
+        bool on = false;
+        if (a.m_engine && a.m_engine->queryBool(c.query, on))
+            s.enabled = on;
+    };
+    // onUpdate…() gives enabled and checked; enabled when the script says nothing.
+    constexpr auto queryEnabledChecked = [](Application& a, C c, State& s) {
+        bool on = false, checked = false;
+        s.enabled = true;
+        if (a.m_engine && a.m_engine->queryTwoBools(c.query, on, checked))
+            s = {on, checked};
+    };
+    constexpr auto setAdjust = [](Application& a, C c) { a.setAdjustMode(static_cast<int>(c.value)); };
+    constexpr auto adjustState = [](Application& a, C c, State& s) {
+        s = {true, a.m_viewState.adjustMode == static_cast<int>(c.value)};
+    };
+    constexpr auto setScale = [](Application& a, C c) { a.setScaling(c.value); };
+    constexpr auto scaleState = [](Application& a, C c, State& s) {
+        s = {true, a.m_viewState.adjustMode == 0 && a.m_viewState.scaling == c.value};
+    };
+    constexpr auto setWheel = [](Application& a, C c) { a.setWheelRate(c.value); };
+    constexpr auto wheelState = [](Application& a, C c, State& s) { s = {true, a.m_viewState.wheelRate == c.value}; };
+    constexpr auto operate = [](Application& a, C c) {
+        if (a.m_view)
+            a.m_view->setOperateMode(static_cast<int>(c.value));
+    };
+
+    static constexpr Command kTable[] = {
+        {AdjustLessor, setAdjust, adjustState, nullptr, nullptr, nullptr, 1},
+        {AdjustGreator, setAdjust, adjustState, nullptr, nullptr, nullptr, 2},
+        {AdjustWidth, setAdjust, adjustState, nullptr, nullptr, nullptr, 3},
+        {AdjustHeight, setAdjust, adjustState, nullptr, nullptr, nullptr, 4},
+        {AdjustNone, setAdjust, adjustState, nullptr, nullptr, nullptr, 0},
+        {Scale25, setScale, scaleState, nullptr, nullptr, nullptr, 0.25},
+        {Scale50, setScale, scaleState, nullptr, nullptr, nullptr, 0.5},
+        {Scale75, setScale, scaleState, nullptr, nullptr, nullptr, 0.75},
+        {Scale100, setScale, scaleState, nullptr, nullptr, nullptr, 1.0},
+        {Scale150, setScale, scaleState, nullptr, nullptr, nullptr, 1.5},
+        {Scale200, setScale, scaleState, nullptr, nullptr, nullptr, 2.0},
+        {Scale400, setScale, scaleState, nullptr, nullptr, nullptr, 4.0},
+        {WheelSlow, setWheel, wheelState, nullptr, nullptr, nullptr, 1.0},
+        {WheelNormal, setWheel, wheelState, nullptr, nullptr, nullptr, 4.0},
+        {WheelFast, setWheel, wheelState, nullptr, nullptr, nullptr, 8.0},
+        {OpenFolder, raiseEvent, enabled, "onOpenFolder"},
+        {FileOpen, raiseEvent, enabled, "onOpenFile"},
+        {FileSaveAs, raiseEvent, queryEnabled, "onSaveFile", nullptr, "onUpdate_saveFile"},
+        {EditCopy, raiseEvent, queryEnabledChecked, "onEditCopy", nullptr, "onUpdateEditCopy"},
+        {NextImage, raiseEvent, enabled, "onNextImage"},
+        {PrevImage, raiseEvent, enabled, "onPrevImage"},
+        {StartupOpenLastFile, raiseEvent, queryEnabledChecked, "onStartupOpenLastFile", nullptr,
+         "onUpdate_startupOpenLastFile"},
+        {ShowStopDialog, raiseEvent, queryEnabledChecked, "onShowStopdialog", nullptr, "onUpdate_showStopdialog"},
+        {BgPattern, raiseEvent, [](Application& a, C, State& s) { s = {true, a.backgroundImage() != nullptr}; },
+         "onSetBgCheckMenu"},
+        {BgWhite, raiseEvent,
+         [](Application& a, C, State& s) {
+             s = {true, !a.backgroundImage() && a.m_viewState.backgroundColour == 0xFFFFFF};
+         },
+         "onSetBgColor", "FFFFFF"},
+        {BgBlack, raiseEvent,
+         [](Application& a, C, State& s) { s = {true, !a.backgroundImage() && a.m_viewState.backgroundColour == 0}; },
+         "onSetBgColor", "000000"},
+        {ZoomIn, [](Application& a, C) { a.setScaling(view::zoomIn(a.m_viewState.scaling)); }, enabled},
+        {ZoomOut, [](Application& a, C) { a.setScaling(view::zoomOut(a.m_viewState.scaling)); }, enabled},
+        {LinearFilter, [](Application& a, C) { a.setLinearFilter(!a.m_viewState.linearFilter); },
+         [](Application& a, C, State& s) { s = {true, a.m_viewState.linearFilter}; }},
+        {OperatePager, operate, [](Application& a, C, State& s) { s = {true, a.m_view && a.m_view->operateMode() == 0}; },
+         nullptr, nullptr, nullptr, 0},
+        // Runs, but has no state handler: its item stays disabled.
+        {OperateViewer, operate, nullptr, nullptr, nullptr, nullptr, 1},
         // A new document runs the view's first update again.
-        if (m_view)
-            m_view->initialUpdate(platform::readProfileInt(platform::profilePath(), "Setting", "OperateMode", 0));
-        return true;
-    case HelpContents:
-        platform::openWithDesktop(platform::joinScriptPath(m_moduleFolder, "Selvarin.chm"));
-        return true;
-    default:
-        return false;
+        {FileNew,
+         [](Application& a, C) {
+             if (a.m_view)
+                 a.m_view->initialUpdate(platform::readProfileInt(platform::profilePath(), "Setting", "OperateMode", 0));
+         },
+         enabled},
+        {HelpContents,
+         [](Application& a, C) { platform::openWithDesktop(platform::joinScriptPath(a.m_moduleFolder, "Selvarin.chm")); },
+         enabled},
+    };
+    return kTable;
+}
+
+const Application::Command* Application::findCommand(int id)
+{
+    for (const Command& c : commandTable()) {
+        if (c.id == id)
+            return &c;
     }
+    return nullptr;
+}
+
+bool Application::execute(int id)
+{
+    const Command* command = findCommand(id);
+    if (!command)
+        return false;
+    command->execute(*this, *command);
+    return true;
 }
 
 void Application::update(int id, State& state)
 {
-    using namespace commands;
-    if (const Choice* c = find(kAdjustModes, id)) {
-        state = {true, m_viewState.adjustMode == static_cast<int>(c->value)};
-        return;
-    }
-    if (const Choice* c = find(kScalings, id)) {
-        state = {true, m_viewState.adjustMode == 0 && m_viewState.scaling == c->value};
-        return;
-    }
-    if (const Choice* c = find(kWheelRates, id)) {
-        state = {true, m_viewState.wheelRate == c->value};
-        return;
-    }
-    bool first = false, second = false;
-    switch (id) {
-    case OpenFolder:
-    case FileOpen:
-    case NextImage:
-    case PrevImage:
-    case ZoomIn:
-    case ZoomOut:
-    case FileNew:
-    case HelpContents:
-        state.enabled = true;
-        return;
-    case FileSaveAs:
-        if (m_engine && m_engine->queryBool("onUpdate_saveFile", first))
-            state.enabled = first;
-        return;
-    case EditCopy:
-    case StartupOpenLastFile:
-    case ShowStopDialog: {
-        const char* event = id == EditCopy              ? "onUpdateEditCopy"
-                            : id == StartupOpenLastFile ? "onUpdate_startupOpenLastFile"
-                                                        : "onUpdate_showStopdialog";
-        state.enabled = true;
-        if (m_engine && m_engine->queryTwoBools(event, first, second))
-            state = {first, second};
-        return;
-    }
-    case LinearFilter:
-        state = {true, m_viewState.linearFilter};
-        return;
-    case BgWhite:
-        state = {true, !backgroundImage() && m_viewState.backgroundColour == 0xFFFFFF};
-        return;
-    case BgBlack:
-        state = {true, !backgroundImage() && m_viewState.backgroundColour == 0};
-        return;
-    case BgPattern:
-        state = {true, backgroundImage() != nullptr};
-        return;
-    case OperatePager:
-        state = {true, m_view && m_view->operateMode() == 0};
-        return;
-    default:
-        // No handler in the main window: the item stays disabled.
+    const Command* command = findCommand(id);
+    if (command && command->update)
+        command->update(*this, *command, state);
+    else
         state.enabled = false;
-        return;
-    }
 }
 
 void Application::setAdjustMode(int mode)

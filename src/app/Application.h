@@ -11,6 +11,7 @@
 
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -82,6 +83,10 @@ public:
     bool drawScreen(const gfx::NxSurface& surface) override;
 
 private:
+    struct Command;
+    static std::span<const Command> commandTable();
+    static const Command* findCommand(int id);
+
     void createMainFrame();
     void destroyMainFrame();
     void exitInstance();
