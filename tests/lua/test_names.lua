@@ -77,6 +77,54 @@ do
   checkEqual(extension, "jpg", "and the extension")
 end
 
+-- UTF-16 text back to the lossless form with app.Unicode2SJIS and the escape, as the script API
+-- reference shows it
+local escapeBytes = escape
+
+local function utf8Of(cp)
+  local function cont(shift) return 128 + math.mod(math.floor(cp / shift), 64) end
+  if cp < 128 then return string.char(cp) end
+  if cp < 2048 then return string.char(192 + math.floor(cp / 64), cont(1)) end
+  if cp < 65536 then return string.char(224 + math.floor(cp / 4096), cont(64), cont(1)) end
+  return string.char(240 + math.floor(cp / 262144), cont(4096), cont(64), cont(1))
+end
+
+-- UTF-16LE bytes (as app.SJIS2Unicode gives them) to the text a file function takes.
+function unicodeToName(utf16)
+  local out, i, n = {}, 1, string.len(utf16)
+  while i + 1 <= n do
+    local cp = string.byte(utf16, i) + 256 * string.byte(utf16, i + 1)
+    if cp == 0 then break end
+    local width = 2
+    if cp >= 55296 and cp <= 56319 and i + 3 <= n then
+      local low = string.byte(utf16, i + 2) + 256 * string.byte(utf16, i + 3)
+      if low >= 56320 and low <= 57343 then
+        cp, width = 65536 + (cp - 55296) * 1024 + (low - 56320), 4
+      end
+    end
+    if cp >= 55296 and cp <= 57343 then cp = 65533 end   -- a lone surrogate
+    local sjis = string.sub(app.Unicode2SJIS(string.sub(utf16, i, i + width - 1)), 1, -2)
+    local lead, trail = string.byte(sjis, 1), string.byte(sjis, 2)
+    local isUnit = lead and trail and lead >= 246 and lead <= 249 and trail >= 128 and trail <= 191
+    if (sjis == "?" and cp ~= 63) or isUnit then
+      table.insert(out, escapeBytes(utf8Of(cp)))
+    else
+      table.insert(out, sjis)
+    end
+    i = i + width
+  end
+  return table.concat(out)
+end
+do
+  for _, p in ipairs(pictures) do
+    checkEqual(unicodeToName(app.SJIS2Unicode(p[2])), p[2], "back from UTF-16: " .. p[1])
+  end
+  checkEqual(unicodeToName(app.SJIS2Unicode("what?" .. "\131\92")), "what?\131\92", "a real ? and a trail byte 0x5C")
+  local pua = escape("\238\146\167")   -- U+E4A7, whose own code is an escape unit
+  checkEqual(unicodeToName(app.SJIS2Unicode(pua)), pua, "a user-defined character with an escape code")
+  checkEqual(unicodeToName(app.SJIS2Unicode("\240\64")), "\240\64", "one with a code of its own")
+end
+
 -- A name written with io.open is the real name, and findFile gives back the same text
 do
   local name = escape("new_\195\169\236\130\172\240\159\152\128.txt")
