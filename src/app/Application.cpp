@@ -87,6 +87,7 @@ bool Application::start()
 void Application::createMainFrame()
 {
     m_frame = std::make_unique<MainFrame>(this);
+    m_placement = std::make_unique<WindowPlacement>(*m_frame);
     m_frame->setWindowTitle(platform::cp932ToQString(m_frameTitle));
     platform::setMainWindow(m_frame.get());
 
@@ -338,67 +339,26 @@ void Application::setFrameTitle(std::string_view text)
 
 std::optional<std::string> Application::mainWindowMode() const
 {
-    if (!m_frame)
+    if (!m_placement)
         return std::nullopt;
-    if (m_frame->isFullScreenMode())
-        return "fullscreen";
-    if (m_frame->isMaximized())
-        return "maximized";
-    if (m_frame->isMinimized())
-        return "minimized";
-    return "normal";
+    return m_placement->mainWindowMode();
 }
 
 void Application::setMainWindowMode(std::string_view mode)
 {
-    if (!m_frame)
-        return;
-    if (mode == "fullscreen") {
-        m_frame->setFullScreenMode(true);
-    } else if (mode == "maximized") {
-        m_frame->showMaximized();
-    } else if (mode == "minimized") {
-        m_frame->showMinimized();
-    } else if (mode == "normal") {
-        if (m_frame->isFullScreenMode())
-            m_frame->setFullScreenMode(false);
-        else
-            m_frame->showNormal();
-    }
+    if (m_placement)
+        m_placement->setMainWindowMode(mode);
 }
 
 std::optional<api::WindowRect> Application::windowRect(std::string_view name) const
 {
-    if (!m_frame)
-        return std::nullopt;
-    QRect r;
-    if (name == "main")
-        r = m_frame->frameGeometry();
-    else if (name == "restoredMain")
-        r = (m_frame->isFullScreenMode() ? m_frame->restoreRect() : m_frame->normalGeometry()) + m_frame->normalFrameMargins();
-    else
-        return std::nullopt;  // the tool windows do not exist yet
-    return api::WindowRect{r.x(), r.y(), r.width(), r.height()};
+    return m_placement ? m_placement->windowRect(name) : std::nullopt;
 }
 
 void Application::setWindowRect(std::string_view name, const api::WindowRect& rect)
 {
-    if (!m_frame)
-        return;
-    if (name == "main") {
-        // The rectangle includes the window frame; the client size is what remains.
-        const int extraW = m_frame->frameGeometry().width() - m_frame->width();
-        const int extraH = m_frame->frameGeometry().height() - m_frame->height();
-        m_frame->move(rect.x, rect.y);
-        m_frame->resize(std::max(0, rect.cx - extraW), std::max(0, rect.cy - extraH));
-    } else if (name == "restoredMain") {
-        // Scripts give the outer rectangle; the frame keeps the client one.
-        const QRect r = QRect(rect.x, rect.y, rect.cx, rect.cy) - m_frame->normalFrameMargins();
-        if (m_frame->isFullScreenMode())
-            m_frame->setRestoreRect(r);
-        else if (!m_frame->isMaximized() && !m_frame->isMinimized())
-            m_frame->setGeometry(r);
-    }
+    if (m_placement)
+        m_placement->setWindowRect(name, rect);
 }
 
 bool Application::drawScreen(const gfx::NxSurface& surface)
@@ -415,6 +375,7 @@ void Application::destroyMainFrame()
     platform::setMainWindow(nullptr);
     image::setSurfaceReleaseHook({});
     m_view = nullptr;
+    m_placement.reset();
     m_frame.reset();
 }
 

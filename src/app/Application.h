@@ -2,6 +2,7 @@
 
 #include "CommandLine.h"
 #include "MainFrame.h"
+#include "WindowPlacement.h"
 
 #include "api/ViewHost.h"
 #include "engine/ScriptEngine.h"
@@ -99,6 +100,7 @@ private:
     std::string m_frameTitle;  // code page 932
     // Top-level window without a Qt parent, so this owner is its only one.
     std::unique_ptr<MainFrame> m_frame;
+    std::unique_ptr<WindowPlacement> m_placement;  // lives as long as the frame
     view::ImageView* m_view = nullptr;  // owned by the frame
 };
 
