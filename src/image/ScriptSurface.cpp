@@ -11,6 +11,16 @@ SurfaceReleaseHook& releaseHook()
     return hook;
 }
 
+// A new surface of `bitCount` that `make` gave pixels; null when it could not.
+template <class Make>
+std::unique_ptr<gfx::NxSurface> madeSurface(int bitCount, Make make)
+{
+    auto surface = std::make_unique<gfx::NxSurface>(bitCount);
+    if (!make(*surface))
+        return nullptr;
+    return surface;
+}
+
 }  // namespace
 
 void setSurfaceReleaseHook(SurfaceReleaseHook hook) { releaseHook() = std::move(hook); }
@@ -48,12 +58,8 @@ int ScriptSurface::bitCount() const { return m_surface ? m_surface->bitsPerPixel
 bool ScriptSurface::create(std::int32_t width, std::int32_t height, int bitCount)
 {
     releasePixels();
-    m_surface = std::make_unique<gfx::NxSurface>(bitCount);
-    if (!m_surface->create(width, height)) {
-        m_surface.reset();
-        return false;
-    }
-    return true;
+    m_surface = madeSurface(bitCount, [&](gfx::NxSurface& s) { return s.create(width, height); });
+    return m_surface != nullptr;
 }
 
 void ScriptSurface::releasePixels()
@@ -78,12 +84,8 @@ const gfx::NxPixelBuffer* ScriptSurface::pixelView() const { return m_surface ? 
 bool ScriptSurface::createFromDib(const gfx::NxBitmapInfoHeader* header, const void* bits, int bitCount)
 {
     releasePixels();
-    m_surface = std::make_unique<gfx::NxSurface>(bitCount);
-    if (!m_surface->createFromDib(header, bits)) {
-        m_surface.reset();
-        return false;
-    }
-    return true;
+    m_surface = madeSurface(bitCount, [&](gfx::NxSurface& s) { return s.createFromDib(header, bits); });
+    return m_surface != nullptr;
 }
 
 }  // namespace image
