@@ -7,6 +7,7 @@
 #include "ScriptBuffer.h"
 #include "ScriptCodecs.h"
 #include "SurfaceClass.h"
+#include "WindowClass.h"
 
 #include "engine/Host.h"
 
@@ -41,6 +42,7 @@ constexpr std::span<const engine::HostFunction> kGroups[] = {
     kJpegFunctions,
     kBmpFileHeaderFunctions,
     kSurfaceFunctions,
+    kProgressWindowFunctions,
     kBufferFunctions,
 };
 

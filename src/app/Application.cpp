@@ -3,6 +3,7 @@
 #include "Commands.h"
 #include "HostLibraries.h"
 
+#include "api/ToolCallbacks.h"
 #include "engine/ErrorReporter.h"
 #include "engine/Messages.h"
 #include "image/ScriptSurface.h"
@@ -12,6 +13,8 @@
 #include "platform/Paths.h"
 #include "platform/Profile.h"
 #include "platform/TextCodec.h"
+#include "tools/FileListFrame.h"
+#include "tools/ToolEvents.h"
 #include "view/ImageView.h"
 
 #include <QAbstractEventDispatcher>
@@ -63,6 +66,10 @@ bool Application::start()
         failureBox(engine::msg::Id::EngineInitFailed);
         return false;
     }
+    // Tool-window callbacks reach this engine; the start-up script may already make windows.
+    m_toolCallbacks = std::make_unique<api::ToolCallbacks>(*m_engine);
+    tools::setScriptListener(m_toolCallbacks.get());
+    tools::setWindowsAvailable(true);
 
     const std::string scriptFolder = platform::joinScriptPath(m_moduleFolder, "script");
     (void)platform::setCurrentDirectory(scriptFolder);
@@ -73,6 +80,7 @@ bool Application::start()
     (void)platform::setCurrentDirectory(m_moduleFolder);
 
     createMainFrame();
+    createToolWindows();
 
     if (auto* dispatcher = QAbstractEventDispatcher::instance())
         connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &Application::idle);
@@ -121,6 +129,34 @@ void Application::createMainFrame()
         if (backgroundImage() == &surface)
             setBackgroundImage(nullptr);
     });
+}
+
+void Application::createToolWindows()
+{
+    // Made hidden; the frame hides and shows them with itself.
+    m_fileList = new tools::CFileListFrame(m_frame.get());
+    m_frame->addToolWindow(m_fileList);
+    m_fileList->setCopyCommand([this] { m_frame->runCommand(commands::EditCopy); },
+                               [this] {
+                                   State state{true, false};
+                                   update(commands::EditCopy, state);
+                                   return state.enabled;
+                               });
+}
+
+void Application::toggleFileList()
+{
+    if (!m_frame)
+        return;
+    if (!m_fileList)
+        createToolWindows();
+    if (m_fileList->isVisible() && !m_fileList->isMinimized()) {
+        m_fileList->hide();
+        return;
+    }
+    m_fileList->showNormal();
+    m_fileList->raise();
+    m_fileList->activateWindow();
 }
 
 void Application::raise(const char* event, std::optional<std::string_view> text)
@@ -231,6 +267,10 @@ std::span<const Application::Command> Application::commandTable()
          [](Application& a, C, State& s) { s = {true, a.m_viewState.linearFilter}; }},
         {OperatePager, operate, [](Application& a, C, State& s) { s = {true, a.m_view && a.m_view->operateMode() == 0}; },
          nullptr, nullptr, nullptr, 0},
+        {FileList, [](Application& a, C) { a.toggleFileList(); },
+         [](Application& a, C, State& s) {
+             s = {true, a.m_fileList && a.m_fileList->isVisible() && !a.m_fileList->isMinimized()};
+         }},
         // Runs, but has no state handler: its item stays disabled.
         {OperateViewer, operate, nullptr, nullptr, nullptr, nullptr, 1},
         // A new document runs the view's first update again.
@@ -386,6 +426,9 @@ void Application::exitInstance()
     setBackgroundImage(nullptr);
     if (m_engine) {
         m_engine->close();
+        tools::setScriptListener(nullptr);
+        tools::setWindowsAvailable(false);
+        m_toolCallbacks.reset();
         m_engine.reset();
     }
 }

@@ -6,9 +6,11 @@
 
 #include "api/ViewHost.h"
 #include "engine/ScriptEngine.h"
+#include "tools/FileListFrame.h"
 #include "view/ViewLayout.h"
 
 #include <QObject>
+#include <QPointer>
 
 #include <memory>
 #include <optional>
@@ -22,6 +24,10 @@ class NxSurface;
 
 namespace view {
 class ImageView;
+}
+
+namespace api {
+class ToolCallbacks;
 }
 
 namespace app {
@@ -46,6 +52,8 @@ public:
     engine::ScriptEngine* engine() const noexcept { return m_engine.get(); }
     MainFrame* mainFrame() const noexcept { return m_frame.get(); }
     view::ImageView* imageView() const noexcept { return m_view; }
+    // The file list window (a child of the main frame), or null.
+    tools::CFileListFrame* fileList() const noexcept { return m_fileList; }
     const std::string& moduleFolder() const noexcept { return m_moduleFolder; }
 
     // One idle pass: script output goes to the console, or is dropped while there is none;
@@ -89,6 +97,8 @@ private:
     static const Command* findCommand(int id);
 
     void createMainFrame();
+    void createToolWindows();
+    void toggleFileList();
     void destroyMainFrame();
     void exitInstance();
     void raise(const char* event, std::optional<std::string_view> text = std::nullopt);
@@ -102,6 +112,8 @@ private:
     std::unique_ptr<MainFrame> m_frame;
     std::unique_ptr<WindowPlacement> m_placement;  // lives as long as the frame
     view::ImageView* m_view = nullptr;  // owned by the frame
+    QPointer<tools::CFileListFrame> m_fileList;  // owned by the frame
+    std::unique_ptr<api::ToolCallbacks> m_toolCallbacks;
 };
 
 }  // namespace app

@@ -44,6 +44,7 @@ constexpr std::pair<Id, const char*> kTable[] = {
     {Id::BufferNotOpen, "操作対象のBufferが開かれていません"},
     {Id::InvalidSurfaceHandle, "無効なSurfaceハンドルです"},
     {Id::SurfaceNotOpen, "操作対象のSurfaceが開かれていません"},
+    {Id::InvalidLWindowHandle, "無効なLWindowハンドルです"},
     {Id::InvalidFile, "無効なファイルです"},
     {Id::FileNotOpen, "操作対象のファイルが開かれていません"},
     // Script language profile.

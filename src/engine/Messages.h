@@ -42,6 +42,7 @@ enum class Id {
     BufferNotOpen,
     InvalidSurfaceHandle,
     SurfaceNotOpen,
+    InvalidLWindowHandle,
     InvalidFile,
     FileNotOpen,
     // Script language profile: the interpreter's own messages.
