@@ -3,10 +3,12 @@
 #include "ToolEvents.h"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 
 #include <algorithm>
 
@@ -76,6 +78,9 @@ CProgressFrame::CProgressFrame() : QWidget(nullptr, Qt::Tool | Qt::FramelessWind
     // The plain dialog frame: a raised border around the form.
     setStyleSheet("#progressFrame { border: 1px solid palette(dark); }");
     setAttribute(Qt::WA_StyledBackground);
+    // Without a title bar nobody can move it: it starts in the middle of the screen.
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
 }
 
 void CProgressFrame::dispose()
