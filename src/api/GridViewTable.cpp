@@ -111,45 +111,27 @@ int setCount(lua_State* L)
     return 0;
 }
 
-int getRowHeight(lua_State* L)
+// Row heights and column widths: 0 for an unknown view, -1 for an index that is no number.
+template <int (CGridView::*Get)(int) const>
+int getSize(lua_State* L)
 {
-    const auto row = intArg(L, 2);
+    const auto index = intArg(L, 2);
     CGridView* view = viewArg(L);
     if (!view)
         return pushInt(L, 0);
-    return pushInt(L, row ? view->rowHeight(*row) : -1);
+    return pushInt(L, index ? (view->*Get)(*index) : -1);
 }
 
-int setRowHeight(lua_State* L)
+template <void (CGridView::*Set)(int, int)>
+int setSize(lua_State* L)
 {
-    const auto row = intArg(L, 2);
-    const auto height = intArg(L, 3);
+    const auto index = intArg(L, 2);
+    const auto size = intArg(L, 3);
     CGridView* view = viewArg(L);
     if (!view)
         return pushInt(L, 0);
-    if (row && height)
-        view->setRowHeight(*row, *height);
-    return 0;
-}
-
-int getColumnWidth(lua_State* L)
-{
-    const auto col = intArg(L, 2);
-    CGridView* view = viewArg(L);
-    if (!view)
-        return pushInt(L, 0);
-    return pushInt(L, col ? view->columnWidth(*col) : -1);
-}
-
-int setColumnWidth(lua_State* L)
-{
-    const auto col = intArg(L, 2);
-    const auto width = intArg(L, 3);
-    CGridView* view = viewArg(L);
-    if (!view)
-        return pushInt(L, 0);
-    if (col && width)
-        view->setColumnWidth(*col, *width);
+    if (index && size)
+        (view->*Set)(*index, *size);
     return 0;
 }
 
@@ -360,10 +342,10 @@ constexpr engine::HostFunction kFunctions[] = {
     SELVARIN_HOST("getFixedColumnCount", getCount<&M::fixedColumns>),
     SELVARIN_HOST("setFixedRowCount", setCount<&M::setFixedRows>),
     SELVARIN_HOST("setFixedColumnCount", setCount<&M::setFixedColumns>),
-    SELVARIN_HOST("getRowHeight", getRowHeight),
-    SELVARIN_HOST("setRowHeight", setRowHeight),
-    SELVARIN_HOST("getColumnWidth", getColumnWidth),
-    SELVARIN_HOST("setColumnWidth", setColumnWidth),
+    SELVARIN_HOST("getRowHeight", getSize<&CGridView::rowHeight>),
+    SELVARIN_HOST("setRowHeight", setSize<&CGridView::setRowHeight>),
+    SELVARIN_HOST("getColumnWidth", getSize<&CGridView::columnWidth>),
+    SELVARIN_HOST("setColumnWidth", setSize<&CGridView::setColumnWidth>),
     SELVARIN_HOST("hideRow", setRowsHeight<0>),
     SELVARIN_HOST("showRow", setRowsHeight<CGridView::kDefaultRowHeight>),
     SELVARIN_HOST("getCellData", getCellData),

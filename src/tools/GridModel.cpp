@@ -24,7 +24,7 @@ std::uint32_t fromColour(const QColor& c)
 
 }  // namespace
 
-GridModel::GridModel(QObject* parent) : QAbstractTableModel(parent) {}
+GridModel::GridModel(QObject* parent, std::size_t cellBudget) : QAbstractTableModel(parent), m_cellBudget(cellBudget) {}
 
 int GridModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : rows(); }
 
@@ -107,7 +107,7 @@ bool GridModel::setColumns(int n)
         if (n < old) {
             m_storedCells -= old - n;
             row.resize(n);
-        } else if (m_storedCells + (n - old) > kMaxStoredCells) {
+        } else if (m_storedCells + (n - old) > m_cellBudget) {
             // Past the budget a widened row loses its content rather than the program its memory.
             m_storedCells -= row.size();
             Row().swap(row);
@@ -168,7 +168,7 @@ int GridModel::insertColumnBefore(int before, Qt::Alignment alignment)
     for (Row& row : m_rows) {
         if (row.empty())
             continue;
-        if (m_storedCells + 1 > kMaxStoredCells) {
+        if (m_storedCells + 1 > m_cellBudget) {
             m_storedCells -= row.size();
             Row().swap(row);
             continue;
@@ -230,7 +230,7 @@ void GridModel::setCell(int row, int col, const GridCellItem& item)
         return;
     Row& r = m_rows[row];
     if (r.empty()) {
-        if (m_storedCells + columns() > kMaxStoredCells)
+        if (m_storedCells + columns() > m_cellBudget)
             throw std::bad_alloc();
         r.resize(columns());
         m_storedCells += r.size();

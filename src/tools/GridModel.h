@@ -37,7 +37,8 @@ public:
     static constexpr int kMaxColumns = 1024;
     static constexpr std::size_t kMaxStoredCells = std::size_t{1} << 24;
 
-    explicit GridModel(QObject* parent = nullptr);
+    // `cellBudget`: the most cells stored at once.
+    explicit GridModel(QObject* parent = nullptr, std::size_t cellBudget = kMaxStoredCells);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -91,6 +92,7 @@ private:
     int m_fixedRows = 0;
     int m_fixedColumns = 0;
     std::size_t m_storedCells = 0;
+    std::size_t m_cellBudget;
     std::vector<QPixmap> m_images;
 };
 
