@@ -13,6 +13,7 @@ namespace {
 
 CFileListFrame* g_instance = nullptr;
 
+// No key hints: keys typed in the grid go to the script.
 struct MenuItem {
     int id;  // the standard edit command numbers; 0 for the view filters, which have no handler
     const char* caption;
@@ -21,9 +22,9 @@ struct MenuItem {
 constexpr int kEditCopy = 57634;
 
 constexpr MenuItem kEditItems[] = {
-    {57643, "元に戻す(&U)\tCtrl+Z"}, {57644, "やり直し(&R)\tCtrl+Y"}, {57635, "切り取り(&T)\tCtrl+X"},
-    {kEditCopy, "コピー(&C)\tCtrl+C"}, {57637, "貼り付け(&P)\tCtrl+V"}, {57632, "削除(&D)\tDel"},
-    {57642, "すべて選択(&A)\tCtrl+A"},
+    {57643, "元に戻す(&U)"}, {57644, "やり直し(&R)"}, {57635, "切り取り(&T)"},
+    {kEditCopy, "コピー(&C)"}, {57637, "貼り付け(&P)"}, {57632, "削除(&D)"},
+    {57642, "すべて選択(&A)"},
 };
 
 constexpr MenuItem kViewItems[] = {
