@@ -1,7 +1,7 @@
 #include "Desktop.h"
 
 #include "Paths.h"
-#include "Urls.h"
+#include "QtPaths.h"
 
 #include <QDesktopServices>
 #include <QGuiApplication>

@@ -1,6 +1,7 @@
 #include "SpecialFolders.h"
 
 #include "Paths.h"
+#include "QtPaths.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -109,7 +110,7 @@ std::optional<std::string> specialFolder(std::string_view name)
         // A folder that is not there cannot be found.
         if (folder.isEmpty() || !QFileInfo(folder).isDir())
             return std::string();
-        return fromOsPath(QDir::cleanPath(folder).toStdString());
+        return scriptPathOfQtPath(QDir::cleanPath(folder));
     }
     return std::nullopt;
 }

@@ -331,4 +331,67 @@ std::string qstringToCp932(const QString& text)
     return utf16ToCp932(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())));
 }
 
+namespace {
+
+// Where a UTF-8 sequence that lacks its last bytes begins among the escape units
+// text[runStart, end); `end` when the last sequence is whole.
+std::size_t openSequence(std::string_view text, std::size_t runStart, std::size_t end) noexcept
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t units = (end - runStart) / 2;
+    for (std::size_t back = 1; back <= 3 && back <= units; ++back) {
+        const std::size_t at = end - 2 * back;
+        const unsigned char b = sjis::escapedByte(p[at], p[at + 1]);
+        if (utf8::isContinuation(b))
+            continue;
+        const std::size_t needed = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC2 ? 2 : 1;
+        return needed > back && b <= 0xF4 ? at : end;
+    }
+    return end;
+}
+
+// Where the text's last character, if it may still be incomplete, begins: a lead byte at the
+// very end, or the escape units of a UTF-8 sequence that lacks its last bytes. text.size() when
+// everything is whole. Holding back more than needed is harmless: it is decoded with what follows.
+std::size_t incompleteTail(std::string_view text) noexcept
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    std::size_t runStart = std::string_view::npos;  // the escape units just before i
+    std::size_t i = 0;
+    while (i < text.size()) {
+        if (sjis::escapeUnitAt(text, i)) {
+            if (runStart == std::string_view::npos)
+                runStart = i;
+            i += 2;
+            continue;
+        }
+        if (i + 1 == text.size() && sjis::isLeadByte(p[i])) {
+            // Perhaps the first half of a unit that continues the run.
+            const bool escapeLead = p[i] >= sjis::kEscapeFirstLead && p[i] <= sjis::kEscapeLastLead;
+            return escapeLead && runStart != std::string_view::npos ? openSequence(text, runStart, i) : i;
+        }
+        runStart = std::string_view::npos;
+        i += sjis::charLength(text, i);
+    }
+    return runStart == std::string_view::npos ? text.size() : openSequence(text, runStart, text.size());
+}
+
+}  // namespace
+
+QString ScriptTextStream::decode(std::string_view piece)
+{
+    m_pending.append(piece);
+    const std::size_t cut = incompleteTail(m_pending);
+    const QString whole = cp932ToQString(std::string_view(m_pending).substr(0, cut));
+    m_pending.erase(0, cut);
+    return whole;
+}
+
+QString ScriptTextStream::finish()
+{
+    const QString rest = cp932ToQString(m_pending);
+    m_pending.clear();
+    return rest;
+}
+
 }  // namespace platform

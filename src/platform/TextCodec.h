@@ -33,4 +33,17 @@ std::string utf16ToCp932(std::u16string_view utf16);
 // pair is one character), and user-defined characters in their code page 932 form.
 std::string utf16ToCp932Replacing(std::u16string_view utf16);
 
+// Script text that arrives in pieces (output drained into a console) decoded for the UI: a
+// double-byte character or an escaped character split between two pieces is held back until
+// the rest of it arrives.
+class ScriptTextStream {
+public:
+    QString decode(std::string_view piece);
+    // Whatever is still held back, decoded as it is.
+    QString finish();
+
+private:
+    std::string m_pending;
+};
+
 }  // namespace platform

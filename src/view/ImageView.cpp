@@ -5,7 +5,7 @@
 #include "gfx/NxSurface.h"
 #include "platform/Paths.h"
 #include "platform/Sjis.h"
-#include "platform/Urls.h"
+#include "platform/QtPaths.h"
 
 #include <QApplication>
 #include <QDragEnterEvent>

@@ -1,4 +1,5 @@
 #include "app/CommandLine.h"
+#include "platform/Paths.h"
 
 #include <gtest/gtest.h>
 
@@ -25,6 +26,17 @@ TEST(CommandLine, RelativeFilesAreMadeAbsolute)
     for (char& c : expected)
         c = c == '/' ? '\\' : c;
     EXPECT_EQ(line.fileArguments[0], expected);
+}
+
+TEST(CommandLine, NamesOutsideShiftJisArriveWhole)
+{
+    const std::vector<std::string> names = {"/pics/caf\xc3\xa9.jpg", "/pics/\xe9t\xe9.jpg", "/pics/what?.jpg"};
+    const app::CommandLine line = app::parseCommandLine({"selvarin", names[0], names[1], names[2]});
+    ASSERT_EQ(line.fileArguments.size(), 3u);
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        EXPECT_EQ(line.fileArguments[i].find('?'), std::string::npos) << names[i];
+        EXPECT_EQ(platform::toOsPath(line.fileArguments[i]), names[i]) << "the very bytes of the file's name";
+    }
 }
 
 TEST(CommandLine, BatchTakesTheRestOfTheLine)

@@ -7,7 +7,7 @@
 
 #include "gfx/NxSurface.h"
 #include "platform/Paths.h"
-#include "platform/Urls.h"
+#include "platform/QtPaths.h"
 #include "view/ImageView.h"
 
 #include <QAction>

@@ -209,3 +209,27 @@ TEST(TextCodec, InvalidShiftJisNeverLosesTheRest)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(TextCodec, AStreamHoldsBackWhatIsCutInTwo)
+{
+    // Japanese with a trail byte 0x5C, escaped é and 😀, a stray byte, ASCII.
+    const std::string text = "\x83\x5c" + utf8ToCp932("caf\xc3\xa9 \xf0\x9f\x98\x80 \xe9!") + "\x93\xfa";
+    const QString whole = platform::cp932ToQString(text);
+    for (std::size_t cut = 0; cut <= text.size(); ++cut) {
+        for (std::size_t cut2 = cut; cut2 <= text.size(); cut2 += 3) {
+            platform::ScriptTextStream stream;
+            QString out = stream.decode(std::string_view(text).substr(0, cut));
+            out += stream.decode(std::string_view(text).substr(cut, cut2 - cut));
+            out += stream.decode(std::string_view(text).substr(cut2));
+            out += stream.finish();
+            ASSERT_EQ(out, whole) << cut << " " << cut2;
+        }
+    }
+    platform::ScriptTextStream stream;
+    EXPECT_EQ(stream.decode("ab\x93"), "ab") << "a lead byte waits for its trail";
+    EXPECT_EQ(stream.finish(), QString(QChar(0xFFFD))) << "and without one it is no character";
+}
+
+}  // namespace
