@@ -106,9 +106,10 @@ std::unique_ptr<Tables> buildTables()
     return t;
 }
 
+// Never freed: conversions may still run in other objects' destructors at exit.
 const Tables& tables()
 {
-    static const std::unique_ptr<Tables> t = buildTables();
+    static const Tables* const t = buildTables().release();
     return *t;
 }
 
