@@ -94,10 +94,11 @@ int bufferIoWrite(lua_State* L)
         args::argError(L, 2, msg::text(msg::Id::InvalidFile));
     if (!file->stream)
         args::raise(L, msg::text(msg::Id::FileNotOpen));
+    const std::size_t size = block.size();
     const BlockLock lock(block);
-    if (lock.data())
-        std::fwrite(lock.data(), 1, block.size(), file->stream);
-    return engine::pushTrue(L);
+    // A stream that refuses the bytes (opened for reading, disk full) is a failure.
+    const bool written = size == 0 || (lock.data() && std::fwrite(lock.data(), 1, size, file->stream) == size);
+    return engine::pushBool(L, written);
 }
 
 int bufferRelease(lua_State* L)

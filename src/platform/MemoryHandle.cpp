@@ -133,7 +133,8 @@ bool resize(Handle handle, std::size_t newSize) noexcept
     Registry& r = registry();
     const std::lock_guard guard(r.mutex);
     Block* block = find(handle);
-    if (!block)
+    // A lock holder keeps the address it was given: a locked block neither moves nor shrinks.
+    if (!block || block->locks > 0)
         return false;
     auto* moved = static_cast<std::uint8_t*>(std::realloc(block->data, storageSize(newSize)));
     if (!moved)

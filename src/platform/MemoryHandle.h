@@ -33,7 +33,8 @@ std::uint8_t* lock(Handle handle) noexcept;
 // Ends one lock. True while other locks remain.
 bool unlock(Handle handle) noexcept;
 unsigned lockCount(Handle handle) noexcept;
-// New size, content kept up to the smaller size; the bytes may move. On failure nothing changes.
+// New size, content kept up to the smaller size; the bytes may move. Refused while the block is
+// locked. On failure nothing changes.
 bool resize(Handle handle, std::size_t newSize) noexcept;
 
 // Owns one handle of a family; frees it on destruction unless released.

@@ -135,6 +135,11 @@ do
   f:write(">")
   f:close()
   checkEqual(readFile(path), "<a\0b>", "bytes written in stream order")
+  -- A stream that refuses the bytes makes ioWrite report false.
+  local r = assert(io.open(path, "rb"))
+  checkEqual(app.createStringBuffer("abc"):ioWrite(r), false, "ioWrite to a read-only stream fails")
+  checkEqual(app.createBuffer(0):ioWrite(r), true, "nothing to write is no failure")
+  r:close()
   checkError("操作対象のファイルが開かれていません", function() app.createStringBuffer("x"):ioWrite(f) end)
   checkError("無効なファイルです", function() app.createStringBuffer("x"):ioWrite("file") end)
   checkError("無効なファイルです", function() app.createStringBuffer("x"):ioWrite(app.createBuffer(1)) end)

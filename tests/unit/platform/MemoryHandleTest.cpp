@@ -49,6 +49,23 @@ TEST(MemoryHandle, ResizeKeepsContentAndHandle)
     EXPECT_EQ(h.size(), 2u) << "a refused resize changes nothing";
 }
 
+TEST(MemoryHandle, ALockedBlockIsNotResized)
+{
+    memory::OwnedHandle h = memory::OwnedHandle::allocate(Heap::Global, 4);
+    {
+        const memory::Lock held(h.get());
+        std::memcpy(held.data(), "wxyz", 4);
+        for (const std::size_t size : {std::size_t{2}, std::size_t{4}, std::size_t{1} << 24}) {
+            EXPECT_FALSE(memory::resize(h.get(), size)) << size;
+            EXPECT_EQ(h.size(), 4u);
+            EXPECT_EQ(memory::lock(h.get()), held.data()) << "the holder's address stays good";
+            memory::unlock(h.get());
+        }
+        EXPECT_EQ(std::memcmp(held.data(), "wxyz", 4), 0);
+    }
+    EXPECT_TRUE(memory::resize(h.get(), 1 << 20)) << "unlocked again, it resizes";
+}
+
 TEST(MemoryHandle, StaleAndForeignHandlesAreRefused)
 {
     memory::Handle h = memory::allocate(Heap::Global, 8);
