@@ -32,16 +32,24 @@ void setNonInteractive(bool on)
         unsetenv("SELVARIN_NONINTERACTIVE");
 }
 
+bool usePrivateFolder(const std::string& dir)
+{
+    // lstat: a symbolic link planted under the name is refused, not followed to a folder that
+    // somebody else chose.
+    struct stat st;
+    if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST)
+        return false;
+    return lstat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == getuid() && (st.st_mode & 077) == 0;
+}
+
 void prepareSession(bool headless)
 {
     if (headless && !std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     if (!std::getenv("XDG_RUNTIME_DIR")) {
-        const std::string dir = "/tmp/runtime-" + std::to_string(getuid());
         // Private to the user, as the session's own folder would be; otherwise leave it unset.
-        struct stat st;
-        if ((mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST) && stat(dir.c_str(), &st) == 0 &&
-            S_ISDIR(st.st_mode) && st.st_uid == getuid() && (st.st_mode & 077) == 0)
+        const std::string dir = "/tmp/runtime-" + std::to_string(getuid());
+        if (usePrivateFolder(dir))
             setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
     }
 }

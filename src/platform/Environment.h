@@ -13,6 +13,9 @@ std::optional<std::string> environmentValue(std::string_view name);
 bool nonInteractive();
 void setNonInteractive(bool on);
 
+// Whether `dir` is (or, missing, now is) a real folder of this user that nobody else can enter.
+bool usePrivateFolder(const std::string& dir);
+
 // Before the GUI library starts: a per-user runtime folder when the session has none (as under
 // su or in a container), and with `headless` Qt's offscreen platform when there is no display.
 void prepareSession(bool headless);

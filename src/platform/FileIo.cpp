@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstdlib>
 #include <fcntl.h>
+#include <random>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -64,14 +65,21 @@ std::string replacedTarget(const std::string& osPath)
     return osPath;
 }
 
-mode_t newFileMode(const std::string& target)
+// A new file, named `stem` plus a random suffix, made with mode 0666 so that the kernel applies
+// the process's umask itself: changing the umask to read it would race with other threads.
+int createUnique(const std::string& stem, std::string& name)
 {
-    struct stat st;
-    if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-        return st.st_mode & 07777;
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
+    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = stem;
+        for (int i = 0; i < 8; ++i)
+            name += kLetters[random() % (sizeof kLetters - 1)];
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    return -1;
 }
 
 }  // namespace
@@ -151,11 +159,14 @@ Status writeFileReplacing(std::string_view scriptPath, const void* data, std::si
     const std::string folder = slash == std::string::npos ? std::string(".") : target.substr(0, slash == 0 ? 1 : slash);
     const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
 
-    std::string temporary = folder + (folder.back() == '/' ? "." : "/.") + name + ".XXXXXX";
-    const UniqueFd fd(::mkostemp(temporary.data(), O_CLOEXEC));
+    std::string temporary;
+    const UniqueFd fd(createUnique(folder + (folder.back() == '/' ? "." : "/.") + name + ".", temporary));
     if (!fd.valid())
         return lastSystemError();
-    const bool written = ::fchmod(fd.get(), newFileMode(target)) == 0 &&
+    // A replaced file keeps its mode; a new one has what the umask gave it.
+    struct stat old;
+    const bool keepMode = ::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+    const bool written = (!keepMode || ::fchmod(fd.get(), old.st_mode & 07777) == 0) &&
                          writeFully(fd.get(), static_cast<const std::uint8_t*>(data), size) &&
                          ::fsync(fd.get()) == 0;
     const Error failure = written ? Error{} : lastSystemError();

@@ -1,8 +1,11 @@
 #include "platform/FileIo.h"
+#include "platform/Environment.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <thread>
 #include <csignal>
 #include <fcntl.h>
 #include <future>
@@ -154,6 +157,52 @@ TEST_F(FileIoTest, ReplacesAndKeepsTheModeOfTheOldFile)
     ASSERT_EQ(::stat(path("t.txt").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
     EXPECT_EQ(entries(), 1) << "no temporary file is left behind";
+}
+
+TEST_F(FileIoTest, NewFilesTakeTheUmaskWithoutTouchingIt)
+{
+    const mode_t saved = ::umask(027);
+    // Files made by another thread meanwhile must never see a cleared umask.
+    std::atomic<bool> stop{false};
+    std::atomic<int> loose{0};
+    std::thread other([&] {
+        for (int i = 0; !stop; ++i) {
+            const std::string p = path("other") + std::to_string(i % 4);
+            const int fd = ::open(p.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+            struct stat st;
+            if (fd >= 0 && ::fstat(fd, &st) == 0 && (st.st_mode & 027) != 0)
+                ++loose;
+            ::close(fd);
+            ::unlink(p.c_str());
+        }
+    });
+    for (int i = 0; i < 500; ++i) {
+        ASSERT_TRUE(platform::writeFileReplacing(path("n.txt"), "x", 1));
+        ::unlink(path("n.txt").c_str());
+    }
+    stop = true;
+    other.join();
+    ASSERT_TRUE(platform::writeFileReplacing(path("n.txt"), "x", 1));
+    ::umask(saved);
+    struct stat st;
+    ASSERT_EQ(::stat(path("n.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_EQ(loose, 0) << "files of another thread were made while the umask was 0";
+}
+
+TEST_F(FileIoTest, APlantedLinkIsNoPrivateFolder)
+{
+    ASSERT_EQ(::mkdir(path("mine").c_str(), 0700), 0);
+    EXPECT_TRUE(platform::usePrivateFolder(path("mine")));
+    EXPECT_TRUE(platform::usePrivateFolder(path("new")));
+    struct stat st;
+    ASSERT_EQ(::stat(path("new").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    ASSERT_EQ(::symlink(path("mine").c_str(), path("planted").c_str()), 0);
+    EXPECT_FALSE(platform::usePrivateFolder(path("planted"))) << "a link to a private folder is still a link";
+    ASSERT_EQ(::mkdir(path("open").c_str(), 0755), 0);
+    ::chmod(path("open").c_str(), 0755);
+    EXPECT_FALSE(platform::usePrivateFolder(path("open")));
 }
 
 TEST_F(FileIoTest, WritesThroughSymbolicLinks)
