@@ -136,6 +136,7 @@ void Application::createToolWindows()
     // Made hidden; the frame hides and shows them with itself.
     m_fileList = new tools::CFileListFrame(m_frame.get());
     m_frame->addToolWindow(m_fileList);
+    m_placement->setToolWindow("filelist", m_fileList);
     m_fileList->setCopyCommand([this] { m_frame->runCommand(commands::EditCopy); },
                                [this] {
                                    State state{true, false};

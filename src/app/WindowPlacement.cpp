@@ -5,6 +5,33 @@
 #include <algorithm>
 
 namespace app {
+namespace {
+
+constexpr std::array<std::string_view, 3> kToolNames{"filelist", "console", "workspace"};
+
+int toolIndex(std::string_view name)
+{
+    for (std::size_t i = 0; i < kToolNames.size(); ++i)
+        if (kToolNames[i] == name)
+            return static_cast<int>(i);
+    return -1;
+}
+
+}  // namespace
+
+void WindowPlacement::setToolWindow(std::string_view name, QWidget* window)
+{
+    if (const int i = toolIndex(name); i >= 0)
+        m_tools[i] = window;
+}
+
+QWidget* WindowPlacement::toolWindow(std::string_view name) const
+{
+    const int i = toolIndex(name);
+    if (i < 0 || !m_tools[i] || !m_tools[i]->windowHandle())
+        return nullptr;
+    return m_tools[i];
+}
 
 std::string WindowPlacement::mainWindowMode() const
 {
@@ -40,19 +67,33 @@ std::optional<api::WindowRect> WindowPlacement::windowRect(std::string_view name
         r = m_frame.frameGeometry();
     else if (name == "restoredMain")
         r = (m_frame.isFullScreenMode() ? m_frame.restoreRect() : m_frame.normalGeometry()) + m_frame.normalFrameMargins();
+    else if (QWidget* tool = toolWindow(name))
+        r = tool->frameGeometry();
     else
-        return std::nullopt;  // the tool windows do not exist yet
+        return std::nullopt;
     return api::WindowRect{r.x(), r.y(), r.width(), r.height()};
 }
+
+namespace {
+
+// The rectangle includes the window frame; the client size is what remains. Neither the
+// stacking order nor the focus changes.
+void placeOuter(QWidget& window, const api::WindowRect& rect)
+{
+    const int extraW = window.frameGeometry().width() - window.width();
+    const int extraH = window.frameGeometry().height() - window.height();
+    window.move(rect.x, rect.y);
+    window.resize(std::max(0, rect.cx - extraW), std::max(0, rect.cy - extraH));
+}
+
+}  // namespace
 
 void WindowPlacement::setWindowRect(std::string_view name, const api::WindowRect& rect)
 {
     if (name == "main") {
-        // The rectangle includes the window frame; the client size is what remains.
-        const int extraW = m_frame.frameGeometry().width() - m_frame.width();
-        const int extraH = m_frame.frameGeometry().height() - m_frame.height();
-        m_frame.move(rect.x, rect.y);
-        m_frame.resize(std::max(0, rect.cx - extraW), std::max(0, rect.cy - extraH));
+        placeOuter(m_frame, rect);
+    } else if (QWidget* tool = toolWindow(name)) {
+        placeOuter(*tool, rect);
     } else if (name == "restoredMain") {
         // Scripts give the outer rectangle; the frame keeps the client one.
         const QRect r = QRect(rect.x, rect.y, rect.cx, rect.cy) - m_frame.normalFrameMargins();

@@ -2,6 +2,10 @@
 
 #include "api/ViewHost.h"
 
+#include <QPointer>
+#include <QWidget>
+
+#include <array>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,12 +23,20 @@ public:
     std::string mainWindowMode() const;
     // Any other text is ignored.
     void setMainWindowMode(std::string_view mode);
-    // Outer rectangles of "main" and "restoredMain"; nothing for other names.
+    // Outer rectangles of "main", "restoredMain" and the registered tool windows ("filelist",
+    // "console", "workspace"); nothing for other names. A tool window counts as existing once it
+    // has been shown: before that it has no window on the screen.
     std::optional<api::WindowRect> windowRect(std::string_view name) const;
     void setWindowRect(std::string_view name, const api::WindowRect& rect);
 
+    // Makes a tool window reachable by its script name; an unknown name is ignored.
+    void setToolWindow(std::string_view name, QWidget* window);
+
 private:
+    QWidget* toolWindow(std::string_view name) const;
+
     MainFrame& m_frame;
+    std::array<QPointer<QWidget>, 3> m_tools;  // filelist, console, workspace
 };
 
 }  // namespace app

@@ -1,3 +1,4 @@
+#include "tools/FileListFrame.h"
 #include "AppFixture.h"
 
 #include "app/MainFrame.h"
@@ -65,6 +66,21 @@ TEST_F(ViewApiTest, WindowModesAndRectangles)
     EXPECT_EQ(eval("app.getWindowRect('main').cx"), "700");
     EXPECT_EQ(eval("(app.getWindowRect('filelist'))"), "nil");
     EXPECT_EQ(eval("(app.getWindowRect('nonsense'))"), "nil");
+    run("app.setWindowRect('filelist', {x = 5, y = 6, cx = 300, cy = 200})");
+    EXPECT_EQ(eval("(app.getWindowRect('filelist'))"), "nil") << "a file list never shown is no window yet";
+
+    // Once shown, the file list answers to its name; hiding it again keeps the window.
+    application->fileList()->show();
+    QCoreApplication::processEvents();
+    application->fileList()->hide();
+    run("app.setWindowRect('filelist', {x = 30, y = 35, cx = 320, cy = 240})");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(eval("app.getWindowRect('filelist').x"), "30");
+    EXPECT_EQ(eval("app.getWindowRect('filelist').y"), "35");
+    EXPECT_EQ(eval("app.getWindowRect('filelist').cx"), "320");
+    EXPECT_EQ(eval("app.getWindowRect('filelist').cy"), "240");
+    EXPECT_EQ(eval("app.getWindowRect('main').x"), "40") << "placing a tool window leaves the main window";
+    EXPECT_EQ(eval("(app.getWindowRect('console'))"), "nil");
 
     run("app.setMainWindowMode('fullscreen') app.setMainWindowMode('fullscreen')");
     QCoreApplication::processEvents();
