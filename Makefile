@@ -2,10 +2,13 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 BENCH_BUILD?= build-bench
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZERS    := fuzz_bmp fuzz_jpeg fuzz_scanner fuzz_value_tree
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
-.PHONY: all deps build run test asan bench clean
+.PHONY: all deps build run test asan bench fuzz clean
 
 all: build
 
@@ -32,5 +35,22 @@ bench: deps
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
 	@for b in $(BENCH_BUILD)/bin/bench_*; do echo "== $$b"; $$b --benchmark_min_time=0.2 || exit 1; done
 
+# Each harness runs FUZZ_SECONDS on its own corpus, seeded from tests/data; a crash is left in
+# $(FUZZ_BUILD)/crashes/ and belongs, once fixed, in tests/data/fuzz/<harness>/ for make test.
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DSELVARIN_FUZZ=ON -DSELVARIN_TESTS=OFF "-DSELVARIN_MODULES=platform;gfx;image;engine"
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target $(FUZZERS)
+	@mkdir -p $(FUZZ_BUILD)/crashes
+	@for f in $(FUZZERS); do \
+	  mkdir -p $(FUZZ_BUILD)/corpus/$$f; \
+	  seeds=tests/data/fuzz/$${f#fuzz_}; [ -d $$seeds ] || seeds=; \
+	  case $$f in fuzz_bmp|fuzz_jpeg) extra=tests/data;; fuzz_scanner) extra=tests/lua;; *) extra=;; esac; \
+	  echo "== $$f ($(FUZZ_SECONDS) s)"; \
+	  $(FUZZ_BUILD)/bin/$$f -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 -timeout=10 \
+	    -artifact_prefix=$(FUZZ_BUILD)/crashes/$$f- $(FUZZ_BUILD)/corpus/$$f $$seeds $$extra 2>&1 \
+	    | grep -E '^#[0-9]+ *DONE|ERROR|SUMMARY|Test unit written' || exit 1; \
+	done
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)

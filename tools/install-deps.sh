@@ -13,6 +13,7 @@ packages=(
   libicu-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libpixman-1-dev
+  clang libfuzzer-14-dev
   xvfb xauth
 )
 
