@@ -48,8 +48,9 @@ fuzz: deps
 	  case $$f in fuzz_bmp|fuzz_jpeg) extra=tests/data;; fuzz_scanner) extra=tests/lua;; *) extra=;; esac; \
 	  echo "== $$f ($(FUZZ_SECONDS) s)"; \
 	  $(FUZZ_BUILD)/bin/$$f -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 -timeout=10 \
-	    -artifact_prefix=$(FUZZ_BUILD)/crashes/$$f- $(FUZZ_BUILD)/corpus/$$f $$seeds $$extra 2>&1 \
-	    | grep -E '^#[0-9]+ *DONE|ERROR|SUMMARY|Test unit written' || exit 1; \
+	    -artifact_prefix=$(FUZZ_BUILD)/crashes/$$f- $(FUZZ_BUILD)/corpus/$$f $$seeds $$extra \
+	    > $(FUZZ_BUILD)/$$f.log 2>&1; rc=$$?; \
+	  grep -E 'DONE|ERROR|SUMMARY|Test unit written' $(FUZZ_BUILD)/$$f.log; [ $$rc -eq 0 ] || exit 1; \
 	done
 
 clean:

@@ -8,6 +8,7 @@
 #include "engine/ValueTree.h"
 #include "platform/Paths.h"
 
+#include <chrono>
 #include <string>
 
 namespace api {
@@ -21,6 +22,24 @@ int collectSeparateResults(lua_State* S)
     auto* list = static_cast<engine::LuaValueList*>(lua_touserdata(S, lua_upvalueindex(1)));
     engine::collectResults(S, *list);
     return 0;
+}
+
+// Settings files run at start-up: one that never ends must not hang the viewer.
+constexpr int kTimeLimitSeconds = 5;
+constexpr int kInstructionsPerCheck = 100000;
+// The separate state holds no host functions, so runs never nest.
+std::chrono::steady_clock::time_point g_deadline;
+
+void timeLimitHook(lua_State* S, lua_Debug*)
+{
+    if (std::chrono::steady_clock::now() <= g_deadline)
+        return;
+    // A hook runs in the frame of the interrupted function: level 0 is where the script was.
+    luaL_where(S, 0);
+    const std::string text = engine::format(engine::msg::text(engine::msg::Id::SeparateTimeLimit), {kTimeLimitSeconds});
+    lua_pushlstring(S, text.data(), text.size());
+    lua_concat(S, 2);
+    lua_error(S);
 }
 
 int separateDoFile(lua_State* L)
@@ -37,8 +56,12 @@ int separateDoFile(lua_State* L)
 
     lua_State* S = separate.state();
     int status = engine::loadFile(S, path);
-    if (status == 0)
+    if (status == 0) {
+        g_deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kTimeLimitSeconds);
+        lua_sethook(S, timeLimitHook, LUA_MASKCOUNT, kInstructionsPerCheck);
         status = engine::protectedCall(S, 0, LUA_MULTRET, false);
+        lua_sethook(S, nullptr, 0, 0);
+    }
     if (status != 0) {
         engine::reportScriptError(S, status);
         return 0;

@@ -40,6 +40,7 @@ constexpr std::pair<Id, const char*> kTable[] = {
     {Id::TooManyResults, "戻り値が多すぎます"},
     {Id::SeparateInitFailed, "app.separateDoFile()  Lua環境の初期化に失敗しました"},
     {Id::SeparateFileMissing, "app.separateDoFile()  スクリプトファイルが見つかりません：%s"},
+    {Id::SeparateTimeLimit, "app.separateDoFile()  スクリプトの実行が %d 秒を超えたので中止しました"},
     {Id::InvalidBufferHandle, "無効なBufferハンドルです"},
     {Id::BufferNotOpen, "操作対象のBufferが開かれていません"},
     {Id::InvalidSurfaceHandle, "無効なSurfaceハンドルです"},

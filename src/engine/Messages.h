@@ -38,6 +38,7 @@ enum class Id {
     TooManyResults,
     SeparateInitFailed,
     SeparateFileMissing,
+    SeparateTimeLimit,
     InvalidBufferHandle,
     BufferNotOpen,
     InvalidSurfaceHandle,

@@ -15,6 +15,13 @@ do
   checkEqual(select("#", app.separateDoFile(file("values.lua"))), 4, "four results")
 end
 
+-- A file that never ends is stopped with a script error (reported by message box): no results
+do
+  local started = os.time()
+  checkEqual(select("#", app.separateDoFile(file("endless.lua"))), 0, "an endless file gives no results")
+  check(os.difftime(os.time(), started) < 30, "and is stopped after a few seconds")
+end
+
 -- Nothing returned: no results
 checkEqual(select("#", app.separateDoFile(file("nothing.lua"))), 0, "a file returning nothing gives no results")
 checkEqual(app.separateDoFile(file("nothing.lua")), nil, "used in an expression it is nil")
