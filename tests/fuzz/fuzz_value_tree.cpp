@@ -56,6 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     lua_newtable(a.get());
     for (std::size_t i = 0; i < size && lua_gettop(a.get()) < 200; ++i) {
         lua_State* L = a.get();
+        if (!lua_checkstack(L, 4))
+            break;
         const std::uint8_t op = data[i];
         switch (op % 8) {
         case 0: lua_pushnumber(L, static_cast<double>(static_cast<std::int8_t>(op)) / 3); break;
@@ -75,12 +77,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     engine::LuaValuePtr first;
+    if (!lua_checkstack(a.get(), 4))
+        return 0;
     if (!protectedTree(a.get(), 1, first))
         return 0;  // a cycle or too deep: refused, not crashed
     State b(luaL_newstate());
     engine::pushTree(b.get(), first);
     engine::LuaValuePtr second;
-    if (!protectedTree(b.get(), -1, second) || !same(first, second))
+    if (!protectedTree(b.get(), lua_gettop(b.get()), second) || !same(first, second))
         std::abort();
     return 0;
 }
