@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 namespace fs = std::filesystem;
 
@@ -40,6 +41,18 @@ TEST_F(BatchTest, ExitStatusFollowsTheChunk)
     EXPECT_EQ(batch("error('no')").code, 1);
     EXPECT_EQ(batch("x = = 1").code, 1);
     EXPECT_EQ(batch("os.exit(3)").code, 3);
+}
+
+// os.exit leaves at once, but what the script wrote and never closed is on disk and on stdout.
+TEST_F(BatchTest, ExitKeepsUnclosedOutput)
+{
+    const fs::path file = dir / "kept.txt";
+    const Run r = batch("io.write('out') local f = io.open(arg[1], 'w') f:write('kept') os.exit(4)", {file.string()});
+    EXPECT_EQ(r.code, 4);
+    EXPECT_EQ(r.output, "out");
+    std::ifstream in(file);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text, "kept");
 }
 
 TEST_F(BatchTest, ArgumentsAndOutputs)

@@ -559,7 +559,10 @@ int osExit(lua_State* L)
 {
     const int code = static_cast<int>(args::optInteger(L, 1, EXIT_SUCCESS));
     std::fflush(nullptr);
-    std::exit(code);
+    // The windows, the interpreter and the plug-ins are all live below this call: running the
+    // libraries' static destructors under them (std::exit) is unsafe and orphans what they own.
+    // Every stream the scripts wrote through has been flushed, so nothing is lost.
+    std::_Exit(code);
 }
 
 constexpr HostFunction kIoFunctions[] = {
