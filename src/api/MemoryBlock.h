@@ -68,7 +68,7 @@ public:
     platform::memory::Handle handle() const { return m_handle.get(); }
 
 protected:
-    explicit HeapBlock(platform::memory::Heap heap) : m_handle(heap, nullptr) {}
+    explicit HeapBlock(platform::memory::Heap heap) : m_handle(heap, platform::memory::kNull) {}
     // Takes `handle` (of the block's family) with `size` usable bytes.
     void hold(platform::memory::OwnedHandle handle, std::uint32_t size);
     platform::memory::OwnedHandle& owned() { return m_handle; }

@@ -1,147 +1,64 @@
 #include "MemoryHandle.h"
 
-#include <cstdlib>
-#include <mutex>
-#include <new>
-#include <unordered_set>
+#include <selvarin/spi.h>
 
 namespace platform::memory {
 
-struct Block {
-    std::uint8_t* data = nullptr;
-    std::size_t size = 0;
-    unsigned locks = 0;
-    Heap heap = Heap::Global;
-};
-
 namespace {
 
-// The live handles. Plug-ins hand back whatever they like, so a handle is only ever followed
-// after it has been found here.
-struct Registry {
-    std::mutex mutex;
-    std::unordered_set<Block*> live;
-};
-
-Registry& registry()
-{
-    static Registry* r = new Registry;  // never destroyed: handles may be freed during exit
-    return *r;
-}
-
-// Blocks of size 0 still own one byte so that lock gives an address.
-std::size_t storageSize(std::size_t size) { return size == 0 ? 1 : size; }
-
-Block* find(Handle handle)
-{
-    Registry& r = registry();
-    return r.live.count(handle) ? handle : nullptr;
-}
+// Both heaps draw their values from one counter, so a handle belongs to at most one of them.
+bool isLocal(Handle handle) { return LocalFlags(handle) != LMEM_INVALID_HANDLE; }
 
 }  // namespace
 
 Handle allocate(Heap heap, std::size_t size) noexcept
 {
     if (size > kMaxSize)
-        return nullptr;
-    auto* block = new (std::nothrow) Block;
-    if (!block)
-        return nullptr;
-    block->data = static_cast<std::uint8_t*>(std::malloc(storageSize(size)));
-    if (!block->data) {
-        delete block;
-        return nullptr;
-    }
-    block->size = size;
-    block->heap = heap;
-    Registry& r = registry();
-    try {
-        const std::lock_guard guard(r.mutex);
-        r.live.insert(block);
-    } catch (const std::bad_alloc&) {
-        std::free(block->data);
-        delete block;
-        return nullptr;
-    }
-    return block;
+        return kNull;
+    return heap == Heap::Local ? LocalAlloc(LMEM_MOVEABLE, size) : GlobalAlloc(GMEM_MOVEABLE, size);
 }
 
 bool free(Heap heap, Handle handle) noexcept
 {
-    Registry& r = registry();
-    {
-        const std::lock_guard guard(r.mutex);
-        Block* block = find(handle);
-        if (!block || block->heap != heap)
-            return false;
-        r.live.erase(block);
-    }
-    std::free(handle->data);
-    delete handle;
-    return true;
+    if (handle == kNull)
+        return false;
+    return (heap == Heap::Local ? LocalFree(handle) : GlobalFree(handle)) == kNull;
 }
 
 bool isValid(Heap heap, Handle handle) noexcept
 {
-    Registry& r = registry();
-    const std::lock_guard guard(r.mutex);
-    const Block* block = find(handle);
-    return block && block->heap == heap;
+    if (handle == kNull)
+        return false;
+    return (heap == Heap::Local ? LocalFlags(handle) : GlobalFlags(handle)) != LMEM_INVALID_HANDLE;
 }
 
 std::size_t size(Handle handle) noexcept
 {
-    Registry& r = registry();
-    const std::lock_guard guard(r.mutex);
-    const Block* block = find(handle);
-    return block ? block->size : 0;
+    return isLocal(handle) ? LocalSize(handle) : GlobalSize(handle);
 }
 
 std::uint8_t* lock(Handle handle) noexcept
 {
-    Registry& r = registry();
-    const std::lock_guard guard(r.mutex);
-    Block* block = find(handle);
-    if (!block)
-        return nullptr;
-    ++block->locks;
-    return block->data;
+    return static_cast<std::uint8_t*>(isLocal(handle) ? LocalLock(handle) : GlobalLock(handle));
 }
 
 bool unlock(Handle handle) noexcept
 {
-    Registry& r = registry();
-    const std::lock_guard guard(r.mutex);
-    Block* block = find(handle);
-    if (!block || block->locks == 0)
-        return false;
-    return --block->locks > 0;
+    return (isLocal(handle) ? LocalUnlock(handle) : GlobalUnlock(handle)) != 0;
 }
 
 unsigned lockCount(Handle handle) noexcept
 {
-    Registry& r = registry();
-    const std::lock_guard guard(r.mutex);
-    const Block* block = find(handle);
-    return block ? block->locks : 0;
+    const unsigned flags = isLocal(handle) ? LocalFlags(handle) : GlobalFlags(handle);
+    return flags == LMEM_INVALID_HANDLE ? 0 : (flags & LMEM_LOCKCOUNT);
 }
 
 bool resize(Handle handle, std::size_t newSize) noexcept
 {
-    if (newSize > kMaxSize)
+    if (newSize > kMaxSize || handle == kNull)
         return false;
-    Registry& r = registry();
-    const std::lock_guard guard(r.mutex);
-    Block* block = find(handle);
-    // A lock holder keeps the address it was given: a locked block neither moves nor shrinks.
-    if (!block || block->locks > 0)
-        return false;
-    auto* moved = static_cast<std::uint8_t*>(std::realloc(block->data, storageSize(newSize)));
-    if (!moved)
-        return false;
-    block->data = moved;
-    block->size = newSize;
-    return true;
+    return (isLocal(handle) ? LocalReAlloc(handle, newSize, LMEM_MOVEABLE)
+                            : GlobalReAlloc(handle, newSize, GMEM_MOVEABLE)) != kNull;
 }
 
 }  // namespace platform::memory

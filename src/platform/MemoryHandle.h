@@ -4,16 +4,19 @@
 #include <cstdint>
 
 // Movable memory handles: the blocks that Buffers, the clipboard and image plug-ins pass between
-// each other. A handle stays the same for the life of its block while the bytes behind it may
-// move on resize; locks nest and are counted. Every function takes any value as a handle and
-// refuses one that is not live, so a stale handle from a plug-in is a failure, not a crash.
+// each other. They are the handles of the plug-in interface's table (libselvarin-spi), so a
+// block a plug-in allocates is a block here and the other way round. A handle stays the same for
+// the life of its block while the bytes behind it may move on resize; locks nest and are
+// counted. Every function takes any value as a handle and refuses one that is not live, so a
+// stale handle from a plug-in is a failure, not a crash.
 namespace platform::memory {
 
 // Two heap families, global and local; a handle answers only to its own family's free.
 enum class Heap : std::uint8_t { Global, Local };
 
-struct Block;
-using Handle = Block*;
+// The interface's 32-bit handle value; 0 is null.
+using Handle = std::uint32_t;
+inline constexpr Handle kNull = 0;
 
 // Largest block: sizes are 32-bit words wherever blocks cross a boundary.
 inline constexpr std::size_t kMaxSize = 0xFFFFFFFFu;
@@ -32,6 +35,7 @@ std::size_t size(Handle handle) noexcept;
 std::uint8_t* lock(Handle handle) noexcept;
 // Ends one lock. True while other locks remain.
 bool unlock(Handle handle) noexcept;
+// At most 255, as the interface reports it.
 unsigned lockCount(Handle handle) noexcept;
 // New size, content kept up to the smaller size; the bytes may move. Refused while the block is
 // locked. On failure nothing changes.
@@ -60,24 +64,24 @@ public:
 
     Handle get() const noexcept { return m_handle; }
     Heap heap() const noexcept { return m_heap; }
-    explicit operator bool() const noexcept { return m_handle != nullptr; }
+    explicit operator bool() const noexcept { return m_handle != kNull; }
     std::size_t size() const noexcept { return memory::size(m_handle); }
     Handle release() noexcept
     {
         Handle h = m_handle;
-        m_handle = nullptr;
+        m_handle = kNull;
         return h;
     }
     void reset() noexcept
     {
         if (m_handle)
             memory::free(m_heap, m_handle);
-        m_handle = nullptr;
+        m_handle = kNull;
     }
 
 private:
     Heap m_heap = Heap::Global;
-    Handle m_handle = nullptr;
+    Handle m_handle = kNull;
 };
 
 // One lock held for a scope.

@@ -50,7 +50,7 @@ TEST(MemoryBlock, AdoptTakesTheSmallerSize)
     const memory::Handle g = memory::allocate(memory::Heap::Local, 6);
     EXPECT_EQ(api::LocalHeapBlock::adopt(g, 100)->size(), 6u);
 
-    EXPECT_FALSE(api::LocalHeapBlock::adopt(nullptr, 5)->isValid());
+    EXPECT_FALSE(api::LocalHeapBlock::adopt(platform::memory::kNull, 5)->isValid());
     const memory::Handle global = memory::allocate(memory::Heap::Global, 6);
     EXPECT_FALSE(api::LocalHeapBlock::adopt(global, 5)->isValid()) << "a global handle is not taken";
     EXPECT_TRUE(memory::free(memory::Heap::Global, global));

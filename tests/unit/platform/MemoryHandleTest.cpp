@@ -79,11 +79,11 @@ TEST(MemoryHandle, StaleAndForeignHandlesAreRefused)
     EXPECT_EQ(memory::size(h), 0u);
     EXPECT_FALSE(memory::resize(h, 4));
 
-    std::uint64_t junk = 0x1234;
-    auto* forged = reinterpret_cast<memory::Handle>(&junk);
-    EXPECT_FALSE(memory::isValid(Heap::Global, forged));
-    EXPECT_EQ(memory::lock(forged), nullptr);
-    EXPECT_EQ(memory::allocate(Heap::Global, memory::kMaxSize + std::size_t{1}), nullptr);
+    for (const memory::Handle forged : {memory::Handle{1}, memory::Handle{0x1234}, h + 1, ~memory::Handle{0}}) {
+        EXPECT_FALSE(memory::isValid(Heap::Global, forged));
+        EXPECT_EQ(memory::lock(forged), nullptr);
+    }
+    EXPECT_EQ(memory::allocate(Heap::Global, memory::kMaxSize + std::size_t{1}), memory::kNull);
 }
 
 TEST(MemoryHandle, OwnedHandleReleaseHandsOver)
