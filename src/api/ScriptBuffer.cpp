@@ -36,8 +36,9 @@ int bufferSize(lua_State* L)
 
 int bufferResize(lua_State* L)
 {
-    MemoryBlock& block = checkBuffer(L, 1);
+    checkBuffer(L, 1);
     const auto size = args::testByteCount(L, 2);
+    MemoryBlock& block = checkBuffer(L, 1);
     return engine::pushBool(L, size && block.resize(*size));
 }
 
@@ -49,17 +50,22 @@ int bufferStringData(lua_State* L)
     const double count = std::min(args::testNumber(L, 3).value_or(size), size - offset);
     if (!(count > 0))
         return 0;
-    const BlockLock lock(block);
-    if (!lock.data())
-        return 0;
-    lua_pushlstring(L, reinterpret_cast<const char*>(lock.data()) + static_cast<std::size_t>(offset),
-                    static_cast<std::size_t>(count));
+    std::string bytes;
+    {
+        const BlockLock lock(block);
+        if (!lock.data())
+            return 0;
+        bytes.assign(reinterpret_cast<const char*>(lock.data()) + static_cast<std::size_t>(offset),
+                     static_cast<std::size_t>(count));
+    }
+    // Copied first: making the string may run a finaliser that releases this Buffer.
+    lua_pushlstring(L, bytes.data(), bytes.size());
     return 1;
 }
 
 int bufferSetStringData(lua_State* L)
 {
-    MemoryBlock& block = checkBuffer(L, 1);
+    checkBuffer(L, 1);
     double start = 1;
     int textIndex = 2;
     if (const auto number = args::testNumber(L, 2)) {
@@ -67,6 +73,8 @@ int bufferSetStringData(lua_State* L)
         textIndex = 3;
     }
     const std::string text = args::checkText(L, textIndex);
+    // The conversion ran script code, which may have released the Buffer.
+    MemoryBlock& block = checkBuffer(L, 1);
     const double size = block.size();
     const double offset = startOffset(start, size);
     const double room = std::max(size - offset, 0.0);
@@ -81,19 +89,20 @@ int bufferSetStringData(lua_State* L)
 
 int bufferWriteToFile(lua_State* L)
 {
-    MemoryBlock& block = checkBuffer(L, 1);
+    checkBuffer(L, 1);
     const std::string path = args::checkText(L, 2);
-    return engine::pushBool(L, block.writeToFile(path));
+    return engine::pushBool(L, checkBuffer(L, 1).writeToFile(path));
 }
 
 int bufferIoWrite(lua_State* L)
 {
-    MemoryBlock& block = checkBuffer(L, 1);
+    checkBuffer(L, 1);
     const engine::ScriptFile* file = engine::testScriptFile(L, 2);
     if (!file)
         args::argError(L, 2, msg::text(msg::Id::InvalidFile));
     if (!file->stream)
         args::raise(L, msg::text(msg::Id::FileNotOpen));
+    MemoryBlock& block = checkBuffer(L, 1);
     const std::size_t size = block.size();
     const BlockLock lock(block);
     // A stream that refuses the bytes (opened for reading, disk full) is a failure.

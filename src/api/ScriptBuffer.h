@@ -25,7 +25,9 @@ BufferObject* newBufferObject(lua_State* L);
 
 // The Buffer at `narg`, or null when the value is not one (no error raised).
 BufferObject* testBuffer(lua_State* L, int narg);
-// The open block of the Buffer at `narg`; raises the class errors otherwise.
+// The open block of the Buffer at `narg`; raises the class errors otherwise. Call it after the
+// last argument conversion and the last allocation of script values before the block is used:
+// script code run by either (a __tostring, a finaliser) may release the Buffer.
 MemoryBlock& checkBuffer(lua_State* L, int narg);
 
 // Frees the memory and destroys the block of a Buffer; nothing for a closed one.

@@ -119,21 +119,23 @@ int getPictureInfoBmp(lua_State* L)
 
 int loadBmp(lua_State* L)
 {
-    const auto source = sourceArg(L, 1);
+    auto source = sourceArg(L, 1);
     if (!source->ok())
         return 0;
     auto pair = image::loadBmp(source->bytes());
+    // Unlocked before the results are made: their allocation may release the source Buffer.
+    source.reset();
     return pair ? pushPair(L, std::move(*pair)) : 0;
 }
 
 int createBmpFileHeader(lua_State* L)
 {
-    MemoryBlock& header = checkBuffer(L, 1);
-    const Source source(header);
-    const auto file = image::createBmpFileHeader(source.bytes());
+    checkBuffer(L, 1);
+    // The object first: a finaliser its allocation runs may release the header.
+    BufferObject* object = newBufferObject(L);
+    const auto file = image::createBmpFileHeader(Source(checkBuffer(L, 1)).bytes());
     if (!file)
         return 0;
-    BufferObject* object = newBufferObject(L);
     auto block = std::make_unique<GlobalHeapBlock>();
     if (!block->allocate(static_cast<std::uint32_t>(file->size())))
         return 0;
@@ -158,10 +160,11 @@ int getPictureInfoJpeg(lua_State* L)
 
 int loadJpeg(lua_State* L)
 {
-    const auto source = sourceArg(L, 1);
+    auto source = sourceArg(L, 1);
     if (!source->ok())
         return 0;
     auto pair = image::loadJpeg(source->bytes());
+    source.reset();
     return pair ? pushPair(L, std::move(*pair)) : 0;
 }
 

@@ -99,13 +99,17 @@ void pushViewObjects(lua_State* L)
 
 int surfaceBuffer(lua_State* L)
 {
+    if (!checkSurface(L, 1).isValid())
+        return 0;
+    // Both allocations come first: a finaliser they run may release the Surface.
+    pushViewObjects(L);                          // [+1]
+    BufferObject* fresh = newBufferObject(L);    // [+1]
     image::ScriptSurface& surface = checkSurface(L, 1);
     if (!surface.isValid())
         return 0;
-    pushViewObjects(L);  // [+1]
     if (FrameBufferBlock* view = cachedFrameBuffer(surface)) {
         lua_pushlightuserdata(L, view);
-        lua_rawget(L, -2);  // [+1]
+        lua_rawget(L, -3);  // [+1]
         BufferObject* object = testBuffer(L, -1);
         if (object && object->block == view)
             return 1;
@@ -113,9 +117,8 @@ int surfaceBuffer(lua_State* L)
         // The view's object is unreachable and waits for its finaliser; let it die alone.
         surface.detachView();
     }
-    BufferObject* object = newBufferObject(L);  // [+1]
     FrameBufferBlock* view = frameBuffer(surface);
-    object->block = view;
+    fresh->block = view;
     lua_pushlightuserdata(L, view);
     lua_pushvalue(L, -2);
     lua_rawset(L, -4);
@@ -160,9 +163,12 @@ int createSurface(lua_State* L)
         object->surface = surface.release();
         return 1;
     }
+    checkBuffer(L, 1);
+    checkBuffer(L, 2);
+    // The object first: a finaliser its allocation runs may release either Buffer.
+    SurfaceObject* object = newSurfaceObject(L);
     MemoryBlock& header = checkBuffer(L, 1);
     MemoryBlock& bits = checkBuffer(L, 2);
-    SurfaceObject* object = newSurfaceObject(L);
     auto surface = std::make_unique<image::ScriptSurface>();
     const BlockLock headerLock(header);
     const BlockLock bitsLock(bits);
