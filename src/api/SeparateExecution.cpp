@@ -14,16 +14,6 @@
 namespace api {
 namespace {
 
-// Runs under a protected call in the separate state, so that a refused table or a memory
-// error there becomes a status instead of ending the program. The chunk's results are the
-// arguments; the list comes as upvalue.
-int collectSeparateResults(lua_State* S)
-{
-    auto* list = static_cast<engine::LuaValueList*>(lua_touserdata(S, lua_upvalueindex(1)));
-    engine::collectResults(S, *list);
-    return 0;
-}
-
 // Settings files run at start-up: one that never ends must not hang the viewer.
 constexpr int kTimeLimitSeconds = 5;
 constexpr int kInstructionsPerCheck = 100000;
@@ -55,30 +45,30 @@ int separateDoFile(lua_State* L)
         engine::args::raise(L, engine::format(engine::msg::text(engine::msg::Id::SeparateFileMissing), {path}));
 
     lua_State* S = separate.state();
-    int status = engine::loadFile(S, path);
-    if (status == 0) {
+    engine::LuaValueList results;
+    bool collecting = false;
+    const int status = engine::enterScript(S, [&](lua_State* S) {
+        const int loaded = engine::loadFile(S, path);
+        if (loaded != 0)
+            return loaded;
         g_deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kTimeLimitSeconds);
         lua_sethook(S, timeLimitHook, LUA_MASKCOUNT, kInstructionsPerCheck);
-        status = engine::protectedCall(S, 0, LUA_MULTRET, false);
+        const int ran = engine::protectedCall(S, 0, LUA_MULTRET, false);
         lua_sethook(S, nullptr, 0, 0);
-    }
-    if (status != 0) {
+        if (ran != 0)
+            return ran;
+        // A refused table or a memory error while copying fails the call in the caller's state.
+        collecting = true;
+        engine::collectResults(S, results);
+        return 0;
+    });
+    if (status != 0 && !collecting) {
         engine::reportScriptError(S, status);
         return 0;
     }
-
-    engine::LuaValueList results;
-    const int count = lua_gettop(S);
-    if (!lua_checkstack(S, 2))
-        throw engine::HostError(engine::format(engine::msg::text(engine::msg::Id::StackOverflow),
-                                               {engine::msg::text(engine::msg::Id::TooManyResults)}));
-    lua_pushlightuserdata(S, &results);
-    lua_pushcclosure(S, &engine::hostFunction<collectSeparateResults>, 1);
-    lua_insert(S, 1);
-    status = engine::protectedCall(S, count, 0, false);
     if (status != 0) {
         std::size_t n = 0;
-        const char* text = status == engine::StatusMemoryError ? nullptr : lua_tolstring(S, -1, &n);
+        const char* text = status == engine::StatusMemoryError || lua_type(S, -1) != LUA_TSTRING ? nullptr : lua_tolstring(S, -1, &n);
         throw engine::HostError(text ? std::string(text, n) : engine::msg::text(engine::msg::Id::NotEnoughMemory));
     }
     separate.close();

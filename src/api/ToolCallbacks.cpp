@@ -29,11 +29,9 @@ struct Delivery {
     bool succeeded = false;
 };
 
-// Runs inside the protected call of `deliver`, so every lookup and push that may raise is covered.
-int deliverProtected(lua_State* L)
+// Runs inside the protected entry of `deliver`, so every lookup and push that may raise is covered.
+int deliverProtected(lua_State* L, Delivery* d)
 {
-    auto* d = static_cast<Delivery*>(lua_touserdata(L, 1));
-    lua_settop(L, 0);
     lua_getfield(L, LUA_REGISTRYINDEX, d->key);  // [+1]
     if (d->field) {
         if (!lua_istable(L, -1))
@@ -56,9 +54,9 @@ bool deliver(engine::ScriptEngine& engine, Delivery& d)
         return false;
     lua_State* L = engine.state();
     const int top = lua_gettop(L);
-    const int status = lua_cpcall(L, deliverProtected, &d);
+    const int status = engine::enterScript(L, [&d](lua_State* S) { return deliverProtected(S, &d); });
     if (status != 0)
-        engine::reportScriptError(L, engine::profileStatus(status));
+        engine::reportScriptError(L, status);
     lua_settop(L, top);
     return d.called;
 }

@@ -5,6 +5,7 @@
 #include "engine/ErrorReporter.h"
 #include "engine/Format.h"
 #include "engine/Messages.h"
+#include "engine/ScriptCall.h"
 #include "engine/ScriptEngine.h"
 #include "platform/Environment.h"
 #include "platform/Locale.h"
@@ -36,12 +37,6 @@ void setArgTable(lua_State* L, const std::string& script, const std::vector<std:
     lua_setglobal(L, "arg");
 }
 
-int openArgs(lua_State* L)
-{
-    const auto* line = static_cast<const CommandLine*>(lua_touserdata(L, 1));
-    setArgTable(L, platform::fromOsPath(line->batchScript), line->batchArgs);
-    return 0;
-}
 
 }  // namespace
 
@@ -62,7 +57,11 @@ int runBatch(const CommandLine& commandLine)
         std::fprintf(stderr, "%s\n", engine::msg::utf8(engine::msg::Id::EngineInitFailed));
         return 1;
     }
-    if (lua_cpcall(engine.state(), openArgs, const_cast<CommandLine*>(&commandLine)) != 0)
+    const int status = engine::enterScript(engine.state(), [&](lua_State* L) {
+        setArgTable(L, platform::fromOsPath(commandLine.batchScript), commandLine.batchArgs);
+        return 0;
+    });
+    if (status != 0)
         return 1;
 
     const std::string script = platform::fromOsPath(commandLine.batchScript);

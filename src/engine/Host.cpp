@@ -1,5 +1,6 @@
 #include "Host.h"
 
+#include "Format.h"
 #include "Messages.h"
 
 namespace engine {
@@ -14,6 +15,12 @@ void raiseHostFailure(lua_State* L, const std::string& text)
 }
 
 const std::string& outOfMemoryText() { return msg::text(msg::Id::NotEnoughMemory); }
+
+std::string internalErrorText(const std::exception& e)
+{
+    // The exception's own text is ASCII from the library; the sentence around it is ours.
+    return format(msg::text(msg::Id::HostInternalError), {e.what()});
+}
 
 void registerClass(lua_State* L, const char* className, std::span<const HostFunction> methods)
 {

@@ -21,9 +21,10 @@ public:
 // interpreter's own unwinding never passes through a handler.
 [[noreturn]] void raiseHostFailure(lua_State* L, const std::string& text);
 const std::string& outOfMemoryText();
+std::string internalErrorText(const std::exception& e);
 
 // Every host function enters through this wrapper: host exceptions become script errors;
-// the interpreter's own errors pass through untouched (never catch (...) here).
+// the interpreter's own errors (not std::exception) pass through untouched (never catch (...) here).
 template <lua_CFunction F>
 int hostFunction(lua_State* L)
 {
@@ -34,6 +35,10 @@ int hostFunction(lua_State* L)
         failure = outOfMemoryText();
     } catch (const HostError& e) {
         failure = e.what();
+    } catch (const std::exception& e) {
+        // Any other exception of the standard library (a length or range error): the call
+        // fails as a script error instead of ending the program.
+        failure = internalErrorText(e);
     }
     raiseHostFailure(L, failure);
 }

@@ -46,6 +46,7 @@ enum class Id {
     InvalidLWindowHandle,
     InvalidFile,
     FileNotOpen,
+    HostInternalError,
     // Script language profile: the interpreter's own messages.
     SyntaxNear,
     LimitExceeded,

@@ -4,7 +4,10 @@
 #include "Messages.h"
 #include "profile/Profile.h"
 
+#include <cstdio>
+
 #include "ErrorReporter.h"
+#include "Host.h"
 
 namespace engine {
 
@@ -51,6 +54,47 @@ int protectedCallAt(lua_State* L, int nargs, int nresults, int handler)
     return profileStatus(status);
 }
 
+namespace {
+
+struct EntryFrame {
+    int (*run)(lua_State*, void*);
+    void* body;
+    int status;
+};
+
+int runEntry(lua_State* L)
+{
+    auto* frame = static_cast<EntryFrame*>(lua_touserdata(L, 1));
+    lua_settop(L, 0);
+    const int status = frame->run(L, frame->body);
+    if (status != 0) {
+        if (lua_gettop(L) == 0)
+            lua_pushnil(L);
+        frame->status = status;
+        lua_error(L);
+    }
+    return 0;
+}
+
+}  // namespace
+
+int detail::enterScript(lua_State* L, int (*run)(lua_State*, void*), void* body)
+{
+    if (!L)
+        return -1;
+    EntryFrame frame{run, body, 0};
+    // The wrapper turns a host exception thrown by the body (out of memory) into a script error.
+    const int status = lua_cpcall(L, hostFunction<runEntry>, &frame);
+    if (status == 0)
+        return 0;
+    if (frame.status != 0)
+        return frame.status;
+    // Raised by the entry itself: a memory error or a finaliser's error.
+    profile::recoverMemory(L, status);
+    profile::translateErrorProtected(L, -1);
+    return profileStatus(status);
+}
+
 std::string scriptErrorText(int status, const std::string* errorText)
 {
     const std::string& detail = errorText ? *errorText : msg::text(msg::Id::ErrorWithNoMessage);
@@ -69,11 +113,17 @@ void reportScriptError(lua_State* L, int status)
     // Whatever path the error took, the box shows the runtime's messages in Japanese.
     profile::translateErrorProtected(L, -1);
     std::string text;
-    const bool hasText = lua_isstring(L, -1) != 0;
-    if (hasText) {
+    const int type = lua_type(L, -1);
+    const bool hasText = type == LUA_TSTRING || type == LUA_TNUMBER;
+    if (type == LUA_TSTRING) {
         std::size_t len = 0;
         const char* s = lua_tolstring(L, -1, &len);
         text.assign(s, len);
+    } else if (hasText) {
+        // Formatted here: converting on the stack would allocate outside any protected call.
+        char number[LUAI_MAXNUMBER2STR];
+        std::snprintf(number, sizeof number, LUA_NUMBER_FMT, lua_tonumber(L, -1));
+        text = number;
     }
     const std::string message = scriptErrorText(status, hasText ? &text : nullptr);
     // Pop before the box: its event loop may run other events on this state.

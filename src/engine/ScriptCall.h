@@ -3,6 +3,7 @@
 #include "Lua.h"
 
 #include <string>
+#include <type_traits>
 
 // Helpers that every host call into script and every host function uses.
 namespace engine {
@@ -27,6 +28,24 @@ int protectedCall(lua_State* L, int nargs, int nresults, bool useTraceback);
 // The interpreter's protected call with the message handler (or 0) already on the stack;
 // every host call into script ends here. Returns the status above.
 int protectedCallAt(lua_State* L, int nargs, int nresults, int handler);
+
+namespace detail {
+int enterScript(lua_State* L, int (*run)(lua_State*, void*), void* body);
+}
+
+// The one way from host code (start-up, Qt handlers, callbacks) into the interpreter. `body`
+// is called as `int body(lua_State*)` inside a protected call, on an empty frame of its own:
+// everything it does that may raise (making strings, tables and references, collecting, the
+// call itself) ends in a status instead of the interpreter's panic. Its values are dropped when
+// it returns, so it reads its results itself. A body that returns a status other than 0 leaves
+// that failure's error value on top; it is handed out as it is, so the caller can report it
+// outside. Returns 0, or the status with the error value pushed; -1 without a state.
+template <typename Body>
+int enterScript(lua_State* L, Body&& body)
+{
+    using B = std::remove_reference_t<Body>;
+    return detail::enterScript(L, [](lua_State* S, void* b) -> int { return (*static_cast<B*>(b))(S); }, &body);
+}
 
 // Shows the error value on top in the script error box and pops it; nothing when status is 0.
 void reportScriptError(lua_State* L, int status);

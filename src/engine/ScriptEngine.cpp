@@ -9,6 +9,7 @@
 #include "platform/Paths.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 
@@ -25,16 +26,14 @@ int panic(lua_State* L)
     return 0;
 }
 
-int buildTextTable(lua_State* L)
+void pushTextTable(lua_State* L, const std::vector<std::string>& texts)
 {
-    const auto* texts = static_cast<const std::vector<std::string>*>(lua_touserdata(L, 1));
-    lua_createtable(L, static_cast<int>(texts->size()), 0);
+    lua_createtable(L, static_cast<int>(std::min<std::size_t>(texts.size(), INT_MAX)), 0);
     int i = 0;
-    for (const std::string& t : *texts) {
+    for (const std::string& t : texts) {
         lua_pushlstring(L, t.data(), t.size());
         lua_rawseti(L, -2, ++i);
     }
-    return 1;
 }
 
 int pushTexts(lua_State* L, std::initializer_list<std::optional<std::string_view>> texts)
@@ -129,8 +128,7 @@ void ScriptEngine::closeStreams() noexcept
 
 int ScriptEngine::openLibraries(lua_State* L)
 {
-    auto* self = static_cast<ScriptEngine*>(lua_touserdata(L, 1));
-    lua_settop(L, 0);
+    ScriptEngine* self = this;
 
     lua_pushlightuserdata(L, &kEngineKey);
     lua_pushlightuserdata(L, self);
@@ -153,6 +151,14 @@ int ScriptEngine::openLibraries(lua_State* L)
         lib.install(L);
         lua_settop(L, 0);
     }
+
+    lua_pushliteral(L, "_TRACEBACK");
+    m_tracebackName = luaL_ref(L, LUA_REGISTRYINDEX);
+    // The profile's own traceback translates by itself; knowing it by address spares each
+    // state request a registry lookup. The registry keeps it alive.
+    lua_getglobal(L, "_TRACEBACK");
+    m_profileTraceback = lua_topointer(L, -1);
+    lua_pop(L, 1);
     return 0;
 }
 
@@ -161,17 +167,10 @@ bool ScriptEngine::open()
     if (!createState())
         return false;
     openStreams();
-    if (lua_cpcall(m_state, openLibraries, this) != 0) {
+    if (enterScript(m_state, [this](lua_State* L) { return openLibraries(L); }) != 0) {
         close();
         return false;
     }
-    lua_pushliteral(m_state, "_TRACEBACK");
-    m_tracebackName = luaL_ref(m_state, LUA_REGISTRYINDEX);
-    // The profile's own traceback translates by itself; knowing it by address spares each
-    // state request a registry lookup. The registry keeps it alive.
-    lua_getglobal(m_state, "_TRACEBACK");
-    m_profileTraceback = lua_topointer(m_state, -1);
-    lua_pop(m_state, 1);
     return true;
 }
 
@@ -180,7 +179,7 @@ bool ScriptEngine::openBare()
     if (!createState())
         return false;
     // Nothing a script could see, but its failures are reported in Japanese.
-    if (lua_cpcall(m_state, [](lua_State* L) { profile::installTranslator(L); return 0; }, nullptr) != 0) {
+    if (enterScript(m_state, [](lua_State* L) { profile::installTranslator(L); return 0; }) != 0) {
         close();
         return false;
     }
@@ -220,9 +219,10 @@ bool ScriptEngine::runFile(std::string_view path)
         return false;
     lua_State* L = m_state;
     StackGuard guard(L);
-    int status = loadFile(L, path);
-    if (status == 0)
-        status = protectedCall(L, 0, 0, true);
+    const int status = enterScript(L, [&](lua_State* L) {
+        const int loaded = loadFile(L, path);
+        return loaded != 0 ? loaded : protectedCall(L, 0, 0, true);
+    });
     if (status != 0) {
         reportScriptError(L, status);
         return false;
@@ -248,52 +248,49 @@ bool ScriptEngine::callEvent(std::string_view name, int nresults, Push&& push, R
         return false;
     lua_State* L = m_state;
     StackGuard guard(L);
-    const int top = lua_gettop(L);
-    pushName(name);
-    if (!fetchGlobal(L) || !lua_isfunction(L, -1)) {
-        lua_settop(L, top);
-        return false;
-    }
-    // The same protected call as protectedCall with the traceback on, with the handler placed
-    // below the function before the arguments go on: state requests come after every burst of
-    // messages, so this path saves every interpreter call it can.
-    int handler = 0;
-    if (m_tracebackName != LUA_NOREF)
-        lua_rawgeti(L, LUA_REGISTRYINDEX, m_tracebackName);
-    else
-        lua_pushliteral(L, "_TRACEBACK");
-    if (fetchGlobal(L) && lua_isfunction(L, -1)) {
-        if (lua_topointer(L, -1) != m_profileTraceback)
-            profile::wrapMessageHandler(L);
-        lua_insert(L, -2);
-        handler = top + 1;
-    } else {
-        lua_pop(L, 1);
-    }
-    int status = 0;
-    const int nargs = push(L, status);
-    if (status == 0)
-        status = protectedCallAt(L, nargs, nresults, handler);
+    bool found = false;
+    const int status = enterScript(L, [&](lua_State* L) {
+        pushName(name);
+        if (!fetchGlobal(L) || !lua_isfunction(L, -1))
+            return 0;
+        found = true;
+        // The same protected call as protectedCall with the traceback on, with the handler
+        // placed below the function before the arguments go on: state requests come after
+        // every burst of messages, so this path saves every interpreter call it can.
+        int handler = 0;
+        if (m_tracebackName != LUA_NOREF)
+            lua_rawgeti(L, LUA_REGISTRYINDEX, m_tracebackName);
+        else
+            lua_pushliteral(L, "_TRACEBACK");
+        if (fetchGlobal(L) && lua_isfunction(L, -1)) {
+            if (lua_topointer(L, -1) != m_profileTraceback)
+                profile::wrapMessageHandler(L);
+            lua_insert(L, -2);
+            handler = lua_gettop(L) - 1;
+        } else {
+            lua_pop(L, 1);
+        }
+        const int nargs = push(L);
+        const int callStatus = protectedCallAt(L, nargs, nresults, handler);
+        if (callStatus == 0)
+            read(L, true);
+        return callStatus;
+    });
     if (status != 0) {
+        // Reported here, outside the protected entry: the box runs an event loop of its own.
         reportScriptError(L, status);
-        lua_settop(L, top);
-        read(L, false);
-        return true;
+        if (found)
+            read(L, false);
     }
-    read(L, true);
-    lua_settop(L, top);
-    return true;
+    return found;
 }
 
 bool ScriptEngine::callWithTable(std::string_view name, const std::vector<std::string>& texts)
 {
     return callEvent(
         name, 0,
-        [&](lua_State* L, int& status) {
-            // Built under protection: a table of many paths may fail to allocate.
-            lua_pushcfunction(L, buildTextTable);
-            lua_pushlightuserdata(L, const_cast<std::vector<std::string>*>(&texts));
-            status = profileStatus(lua_pcall(L, 1, 1, 0));
+        [&](lua_State* L) {
+            pushTextTable(L, texts);
             return 1;
         },
         [](lua_State*, bool) {});
@@ -302,21 +299,21 @@ bool ScriptEngine::callWithTable(std::string_view name, const std::vector<std::s
 bool ScriptEngine::callWithStrings(std::string_view name, std::initializer_list<std::optional<std::string_view>> texts)
 {
     return callEvent(
-        name, 0, [&](lua_State* L, int&) { return pushTexts(L, texts); }, [](lua_State*, bool) {});
+        name, 0, [&](lua_State* L) { return pushTexts(L, texts); }, [](lua_State*, bool) {});
 }
 
 bool ScriptEngine::queryBool(std::string_view name, bool& result,
                              std::initializer_list<std::optional<std::string_view>> texts)
 {
     return callEvent(
-        name, 1, [&](lua_State* L, int&) { return pushTexts(L, texts); },
+        name, 1, [&](lua_State* L) { return pushTexts(L, texts); },
         [&](lua_State* L, bool ok) { result = ok && lua_toboolean(L, -1); });
 }
 
 bool ScriptEngine::queryTwoBools(std::string_view name, bool& first, bool& second)
 {
     return callEvent(
-        name, 2, [](lua_State*, int&) { return 0; },
+        name, 2, [](lua_State*) { return 0; },
         [&](lua_State* L, bool ok) {
             first = ok && lua_toboolean(L, -2);
             second = ok && lua_toboolean(L, -1);

@@ -85,7 +85,7 @@ private:
     bool createState();
     void openStreams();
     void closeStreams() noexcept;
-    static int openLibraries(lua_State* L);
+    int openLibraries(lua_State* L);
 
     template <typename Push, typename Read>
     bool callEvent(std::string_view name, int nresults, Push&& push, Read&& read);

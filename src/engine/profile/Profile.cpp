@@ -31,6 +31,7 @@ char kScriptErrorKey;  // the last value a script raised itself
 char kSizesKey;        // weak table of explicit table sizes (table.setn)
 char kTranslatorKey;   // the translating function for host code
 char kTracebackKey;    // the profile's traceback function
+char kCollectorKey;    // a function that runs a full collection
 
 // [-0, +1] registry[key]
 void getKey(lua_State* L, char* key)
@@ -62,8 +63,17 @@ void recoverMemory(lua_State* L, int status)
 {
     // The runtime does not collect when an allocation fails: what the failed call left
     // behind is garbage now, and the program goes on only if it is reclaimed.
-    if (status == LUA_ERRMEM)
-        lua_gc(L, LUA_GCCOLLECT, 0);
+    if (status != LUA_ERRMEM)
+        return;
+    // Collected under protection, so that a finaliser that raises cannot escape from here, by
+    // a function made in advance: nothing may be allocated now.
+    getKey(L, &kCollectorKey);
+    if (!lua_isfunction(L, -1)) {
+        lua_pop(L, 1);
+        return;
+    }
+    if (lua_pcall(L, 0, 0, 0) != 0)
+        lua_pop(L, 1);
 }
 
 void translateError(lua_State* L, int index)
@@ -102,6 +112,11 @@ void installTranslator(lua_State* L)
 {
     lua_pushcfunction(L, hostFunction<translateTop>);
     setKey(L, &kTranslatorKey);
+    lua_pushcfunction(L, [](lua_State* S) {
+        lua_gc(S, LUA_GCCOLLECT, 0);
+        return 0;
+    });
+    setKey(L, &kCollectorKey);
 }
 
 void translateErrorProtected(lua_State* L, int index)

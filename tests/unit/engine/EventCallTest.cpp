@@ -149,6 +149,47 @@ TEST_F(EventCallTest, EventsMayNestOnTheSameState)
     EXPECT_EQ(global("result"), "true");
 }
 
+// Making the event's name and texts can fail for want of memory: the failure is a reported
+// memory error, not the interpreter's panic that ends the process.
+TEST_F(EventCallTest, MemoryErrorsWhileEnteringAnEventAreReported)
+{
+    run("function onOpenFile(s) got = string.len(s) end");
+    const std::string big(4u << 20, 'x');
+    engine.setMemoryLimit(static_cast<std::size_t>(lua_gc(L(), LUA_GCCOUNT, 0) + 256) * 1024);
+    const int top = lua_gettop(L());
+    const std::string boxes = boxesDuring([&] {
+        EXPECT_TRUE(engine.callWithStrings("onOpenFile", {big}));
+        EXPECT_TRUE(engine.callWithTable("onOpenFile", {big}));
+        EXPECT_FALSE(engine.callWithStrings(big));
+    });
+    EXPECT_EQ(lua_gettop(L()), top);
+    EXPECT_EQ(global("got"), "<nil>");
+    std::size_t count = 0;
+    for (std::size_t at = boxes.find("Lua メモリエラー(4)：メモリ不足です"); at != std::string::npos;
+         at = boxes.find("Lua メモリエラー(4)：メモリ不足です", at + 1))
+        ++count;
+    EXPECT_EQ(count, 3u) << boxes;
+    // With room again, the same event runs.
+    engine.setMemoryLimit(engine::ScriptEngine::kDefaultMemoryLimit);
+    EXPECT_TRUE(engine.callWithStrings("onOpenFile", {big}));
+    EXPECT_EQ(global("got"), std::to_string(big.size()));
+}
+
+// A finaliser that raises while the host makes an event's values is reported the same way.
+TEST_F(EventCallTest, FinaliserErrorsWhileEnteringAnEventAreReported)
+{
+    run("function onNextImage() ran = 'yes' end\n"
+        "local p = newproxy(true) getmetatable(p).__gc = function() error('finaliser broke') end p = nil");
+    // The next allocation runs a whole collection, and with it the finaliser.
+    lua_gc(L(), LUA_GCSETSTEPMUL, 0);
+    lua_gc(L(), LUA_GCRESTART, 0);
+    const std::string boxes = boxesDuring([&] { engine.callWithStrings("onNextImage", {"a text the host makes"}); });
+    EXPECT_NE(boxes.find("finaliser broke"), std::string::npos) << boxes;
+    lua_gc(L(), LUA_GCSETSTEPMUL, 200);
+    EXPECT_TRUE(engine.callWithStrings("onNextImage"));
+    EXPECT_EQ(global("ran"), "yes");
+}
+
 TEST_F(EventCallTest, CallPreparedSetsTheLatchOnFailure)
 {
     EXPECT_FALSE(engine.errorLatch());

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <tuple>
 #include <vector>
 
@@ -213,6 +214,14 @@ TEST_F(ArgumentErrorTest, BadSelfOfAMethod)
 
 int exhausted(lua_State*) { throw std::bad_alloc(); }
 int refuses(lua_State*) { throw engine::HostError("host says no"); }
+int tooLong(lua_State*)
+{
+    std::string s;
+    s.reserve(s.max_size() + 1);
+    return 0;
+}
+int outOfRange(lua_State*) { return std::vector<int>().at(3); }
+int codecBroke(lua_State*) { throw std::runtime_error("converter missing"); }
 
 TEST_F(ArgumentErrorTest, HostExceptionsBecomeScriptErrors)
 {
@@ -220,6 +229,21 @@ TEST_F(ArgumentErrorTest, HostExceptionsBecomeScriptErrors)
     lua_register(L(), "refuses", engine::hostFunction<refuses>);
     EXPECT_NE(errorOf("exhausted()").find("メモリ不足です"), std::string::npos);
     EXPECT_NE(errorOf("refuses()").find(":1: host says no"), std::string::npos);
+}
+
+TEST_F(ArgumentErrorTest, ForeignExceptionsBecomeScriptErrorsAndTheStateGoesOn)
+{
+    lua_register(L(), "tooLong", engine::hostFunction<tooLong>);
+    lua_register(L(), "outOfRange", engine::hostFunction<outOfRange>);
+    lua_register(L(), "codecBroke", engine::hostFunction<codecBroke>);
+    for (const char* call : {"tooLong()", "outOfRange()", "codecBroke()"}) {
+        const std::string err = errorOf(call);
+        EXPECT_NE(err.find(":1: 内部エラーのため処理を中止しました ("), std::string::npos) << call << ": " << err;
+    }
+    EXPECT_NE(errorOf("codecBroke()").find("(converter missing)"), std::string::npos);
+    // A script's pcall around them keeps working, and so does the state.
+    run("n = 0 for i = 1, 3 do if not pcall(codecBroke) then n = n + 1 end end");
+    EXPECT_EQ(global("n"), "3");
 }
 
 TEST(Format, DirectivesAndDoubleByteCharacters)
