@@ -7,6 +7,7 @@
 #include "ScriptBuffer.h"
 #include "ScriptCodecs.h"
 #include "SurfaceClass.h"
+#include "SusiePlugin.h"
 #include "WindowClass.h"
 
 #include "engine/Host.h"
@@ -42,6 +43,7 @@ constexpr std::span<const engine::HostFunction> kGroups[] = {
     kJpegFunctions,
     kBmpFileHeaderFunctions,
     kSurfaceFunctions,
+    kSusiePluginFunctions,
     kProgressWindowFunctions,
     kBufferFunctions,
 };

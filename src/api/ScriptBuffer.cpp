@@ -226,12 +226,42 @@ MemoryBlock& checkBuffer(lua_State* L, int narg)
     return *object->block;
 }
 
+namespace {
+// The pins in force, innermost first; script code runs on one thread.
+BufferPin* g_pins = nullptr;
+}  // namespace
+
+BufferPin::BufferPin(MemoryBlock& block) noexcept : m_block(block), m_outer(g_pins) { g_pins = this; }
+
+BufferPin::~BufferPin()
+{
+    g_pins = m_outer;
+    if (!m_released)
+        return;
+    // Nested pins of one block: the outermost frees it.
+    for (BufferPin* p = g_pins; p; p = p->m_outer) {
+        if (&p->m_block == &m_block) {
+            p->m_released = true;
+            return;
+        }
+    }
+    std::unique_ptr<MemoryBlock> block(&m_block);
+    block->free();
+}
+
 void releaseBuffer(BufferObject& object) noexcept
 {
     if (!object.block)
         return;
-    std::unique_ptr<MemoryBlock> block(object.block);
+    MemoryBlock* const held = object.block;
     object.block = nullptr;
+    for (BufferPin* p = g_pins; p; p = p->m_outer) {
+        if (&p->m_block == held) {
+            p->m_released = true;
+            return;
+        }
+    }
+    std::unique_ptr<MemoryBlock> block(held);
     block->free();
 }
 

@@ -30,8 +30,27 @@ BufferObject* testBuffer(lua_State* L, int narg);
 // script code run by either (a __tostring, a finaliser) may release the Buffer.
 MemoryBlock& checkBuffer(lua_State* L, int narg);
 
-// Frees the memory and destroys the block of a Buffer; nothing for a closed one.
+// Frees the memory and destroys the block of a Buffer; nothing for a closed one. A pinned
+// block is only taken from the object: its pin frees it.
 void releaseBuffer(BufferObject& object) noexcept;
+
+// Keeps a Buffer's block alive while foreign code reads it (a plug-in decoding from memory):
+// script code run meanwhile (a progress callback, a finaliser) may release the Buffer; the
+// script then sees it closed at once, and the block goes when the pin does.
+class BufferPin {
+public:
+    explicit BufferPin(MemoryBlock& block) noexcept;
+    BufferPin(const BufferPin&) = delete;
+    BufferPin& operator=(const BufferPin&) = delete;
+    ~BufferPin();
+    MemoryBlock& block() const noexcept { return m_block; }
+
+private:
+    friend void releaseBuffer(BufferObject& object) noexcept;
+    MemoryBlock& m_block;
+    BufferPin* m_outer;
+    bool m_released = false;
+};
 
 // Registers the metatable "Buffer" with its methods.
 void installBufferClass(lua_State* L);

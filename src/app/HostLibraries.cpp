@@ -4,6 +4,7 @@
 #include "api/GridViewTable.h"
 #include "api/ScriptBuffer.h"
 #include "api/SurfaceClass.h"
+#include "api/SusiePlugin.h"
 #include "api/WindowClass.h"
 #include "engine/ScriptEngine.h"
 
@@ -16,6 +17,7 @@ constexpr engine::HostLibrary kHostLibraries[] = {
     {"LWindow", &api::installWindowClass},
     {"Buffer", &api::installBufferClass},
     {"Surface", &api::installSurfaceClass},
+    {"Susie_plugin", &api::installSusiePluginClass},
     {"app", &api::installApp},
     {"print", &engine::installPrint},
     {"gridview", &api::installGridView},
