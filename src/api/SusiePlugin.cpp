@@ -6,19 +6,17 @@
 #include "engine/Args.h"
 #include "engine/Messages.h"
 #include "engine/ScriptCall.h"
+#include "image/ArchiveTree.h"
 #include "image/Plugin.h"
 #include "platform/FaultGuard.h"
 #include "platform/Paths.h"
 #include "platform/TextCodec.h"
 
-#if __has_include("image/ArchiveTree.h")
-#include "image/ArchiveTree.h"
-#define SELVARIN_HAVE_ARCHIVE_TREE 1
-#endif
 
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -435,7 +433,6 @@ int pluginGetArchiveInfo(lua_State* L)
     const memory::Lock lock(list.list.get());
     if (!lock.data())
         return pushArchiveFailure(L, false);
-#ifdef SELVARIN_HAVE_ARCHIVE_TREE
     const auto bytes = std::as_bytes(std::span(lock.data(), list.list.size()));
     const std::optional<image::ArchiveTree> tree = image::buildArchiveTree(bytes);
     // A list whose end record lies outside its block is as broken as a failed call.
@@ -444,9 +441,6 @@ int pluginGetArchiveInfo(lua_State* L)
     image::pushArchiveTree(L, *tree);
     lua_pushnumber(L, static_cast<lua_Number>(tree->recordCount()));
     return 2;
-#else
-    return pushArchiveFailure(L, true);
-#endif
 }
 
 constexpr engine::HostFunction kMethods[] = {
