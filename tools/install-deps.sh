@@ -10,6 +10,7 @@ packages=(
   libqscintilla2-qt6-dev
   liblua5.1-0-dev
   libjpeg62-turbo-dev
+  libarchive-dev zlib1g-dev
   libicu-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libpixman-1-dev
