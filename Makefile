@@ -4,7 +4,7 @@ ASAN_BUILD ?= build-asan
 BENCH_BUILD?= build-bench
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
-FUZZERS    := fuzz_bmp fuzz_jpeg fuzz_scanner fuzz_value_tree fuzz_archive_tree
+FUZZERS    := fuzz_bmp fuzz_jpeg fuzz_scanner fuzz_value_tree fuzz_archive_tree fuzz_zip_directory fuzz_archive_plugin
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
@@ -45,7 +45,7 @@ fuzz: deps
 	@for f in $(FUZZERS); do \
 	  mkdir -p $(FUZZ_BUILD)/corpus/$$f; \
 	  seeds=tests/data/fuzz/$${f#fuzz_}; [ -d $$seeds ] || seeds=; \
-	  case $$f in fuzz_bmp|fuzz_jpeg) extra=tests/data;; fuzz_scanner) extra=tests/lua;; *) extra=;; esac; \
+	  case $$f in fuzz_bmp|fuzz_jpeg) extra=tests/data;; fuzz_scanner) extra=tests/lua;; fuzz_zip_directory) extra=tests/data/fuzz/archive_plugin;; *) extra=;; esac; \
 	  echo "== $$f ($(FUZZ_SECONDS) s)"; \
 	  $(FUZZ_BUILD)/bin/$$f -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 -timeout=10 \
 	    -artifact_prefix=$(FUZZ_BUILD)/crashes/$$f- $(FUZZ_BUILD)/corpus/$$f $$seeds $$extra \

@@ -14,6 +14,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 
 namespace archive_spi {
 namespace {
@@ -149,6 +150,57 @@ bool unsupportedZipMethod(std::uint16_t method)
     return method == 1 || (method >= 2 && method <= 6) || method == 9 || method == 10 || method == 96 || method == 97 || method == 99;
 }
 
+// A zip's central directory with its entries found by local-header offset. The directory of
+// the last file read is kept, so that reading page after page does not parse it each time.
+struct IndexedDirectory {
+    ZipDirectory directory;
+    std::unordered_map<std::uint64_t, std::size_t> byOffset;
+
+    static constexpr std::size_t kAmbiguous = SIZE_MAX;
+
+    // Nothing for an offset no entry has; kAmbiguous entries are refused by the caller.
+    std::optional<std::size_t> at(std::uint64_t offset) const
+    {
+        const auto found = byOffset.find(offset);
+        return found == byOffset.end() ? std::nullopt : std::optional<std::size_t>(found->second);
+    }
+};
+
+std::shared_ptr<const IndexedDirectory> indexDirectory(const Source& source)
+{
+    std::optional<ZipDirectory> directory = readZipDirectory(source, false);
+    if (!directory)
+        return nullptr;
+    auto indexed = std::make_shared<IndexedDirectory>();
+    indexed->directory = std::move(*directory);
+    // Two entries that claim one local header with different sizes cannot both be right.
+    const auto& entries = indexed->directory.entries;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const auto [it, added] = indexed->byOffset.emplace(entries[i].localHeader, i);
+        if (!added && it->second != IndexedDirectory::kAmbiguous) {
+            const ZipEntry& other = entries[it->second];
+            if (other.size != entries[i].size || other.compressedSize != entries[i].compressedSize || other.crc != entries[i].crc)
+                it->second = IndexedDirectory::kAmbiguous;
+        }
+    }
+    return indexed;
+}
+
+std::shared_ptr<const IndexedDirectory> directoryOf(const Source& source)
+{
+    if (!source.isFile())
+        return indexDirectory(source);
+    static std::mutex mutex;
+    static FileIdentity cachedFile;
+    static std::shared_ptr<const IndexedDirectory> cached;
+    const std::lock_guard lock(mutex);
+    if (!cached || !(cachedFile == source.identity())) {
+        cached = indexDirectory(source);
+        cachedFile = source.identity();
+    }
+    return cached;
+}
+
 int extractZipMember(const Source& source, std::uint64_t at, HLOCAL* out, SpiProgressCallback progress, intptr_t user)
 {
     const std::optional<ZipLocalHeader> local = readZipLocalHeader(source, at);
@@ -158,19 +210,22 @@ int extractZipMember(const Source& source, std::uint64_t at, HLOCAL* out, SpiPro
     std::uint64_t compressed = local->compressedSize;
     std::uint32_t crc = local->crc;
     std::uint16_t flags = local->flags;
-    if (!local->sizesKnown) {
-        // The sizes follow the data; the central directory has them too.
-        const std::optional<ZipDirectory> directory = readZipDirectory(source);
-        if (!directory)
-            return SPI_OUT_OF_ORDER;
-        const auto entry = std::find_if(directory->entries.begin(), directory->entries.end(),
-                                        [&](const ZipEntry& e) { return e.localHeader == at; });
-        if (entry == directory->entries.end())
+    // The central directory is what the listing showed: its sizes bound the output, and a local
+    // header that says otherwise marks a broken archive.
+    const std::shared_ptr<const IndexedDirectory> directory = directoryOf(source);
+    const std::optional<std::size_t> index = directory ? directory->at(at) : std::nullopt;
+    if (index == IndexedDirectory::kAmbiguous)
+        return SPI_OUT_OF_ORDER;
+    if (index) {
+        const ZipEntry* entry = &directory->directory.entries[*index];
+        if (local->sizesKnown && (local->size != entry->size || local->compressedSize != entry->compressedSize || local->crc != entry->crc))
             return SPI_OUT_OF_ORDER;
         size = entry->size;
         compressed = entry->compressedSize;
         crc = entry->crc;
         flags |= entry->flags & kZipEncrypted;
+    } else if (!local->sizesKnown) {
+        return SPI_OUT_OF_ORDER;  // the sizes follow the data, and nothing else has them
     }
     if ((flags & kZipEncrypted) || unsupportedZipMethod(local->method))
         return SPI_NOT_SUPPORT;
@@ -316,10 +371,10 @@ int extractFromFile(const char* path, std::int64_t position, HLOCAL* out, SpiPro
     case Format::Unknown: return SPI_NOT_SUPPORT;
     case Format::Zip:
         if (large) {
-            const std::optional<ZipDirectory> directory = readZipDirectory(*source);
-            if (!directory || at >= directory->entries.size() || directory->entries[at].localHeader == kNoLocalHeader)
+            const std::shared_ptr<const IndexedDirectory> directory = directoryOf(*source);
+            if (!directory || at >= directory->directory.entries.size() || directory->directory.entries[at].localHeader == kNoLocalHeader)
                 return SPI_OUT_OF_ORDER;
-            return extractZipMember(*source, directory->entries[at].localHeader, out, progress, user);
+            return extractZipMember(*source, directory->directory.entries[at].localHeader, out, progress, user);
         }
         return extractZipMember(*source, at, out, progress, user);
     case Format::Tar:

@@ -50,7 +50,7 @@ Source::~Source()
 
 std::ptrdiff_t Source::read(std::uint64_t at, void* out, std::size_t n) const
 {
-    if (at >= m_size)
+    if (at >= m_size || n == 0)
         return 0;
     if (n > m_size - at)
         n = static_cast<std::size_t>(m_size - at);

@@ -118,7 +118,7 @@ std::optional<EndRecord> findEnd(const Source& source)
 
 }  // namespace
 
-std::optional<ZipDirectory> readZipDirectory(const Source& source)
+std::optional<ZipDirectory> readZipDirectory(const Source& source, bool decodeNames)
 {
     const std::optional<EndRecord> end = findEnd(source);
     if (!end)
@@ -133,7 +133,9 @@ std::optional<ZipDirectory> readZipDirectory(const Source& source)
     ZipDirectory directory;
     // Every entry takes at least 46 bytes, whatever count the end record claims.
     directory.entries.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(end->entries, bytes.size() / kCentralSize)));
-    LegacyNameDecoder decoder;
+    std::optional<LegacyNameDecoder> decoder;
+    if (decodeNames)
+        decoder.emplace();
     std::size_t at = 0;
     while (at + kCentralSize <= bytes.size() && u32(&bytes[at]) == kCentralSignature) {
         const unsigned char* c = &bytes[at];
@@ -170,12 +172,12 @@ std::optional<ZipDirectory> readZipDirectory(const Source& source)
                 unicodeName.emplace(reinterpret_cast<const char*>(d + 5), n - 5);
             }
         });
-        if (entry.flags & kZipUtf8) {
+        if (!decodeNames || (entry.flags & kZipUtf8)) {
             entry.name.assign(rawName);
         } else if (unicodeName && isUtf8(*unicodeName)) {
             entry.name = std::move(*unicodeName);
         } else {
-            entry.name = decoder.decode(rawName);
+            entry.name = decoder->decode(rawName);
         }
         std::int64_t shifted = 0;
         if (local > static_cast<std::uint64_t>(INT64_MAX) || __builtin_add_overflow(static_cast<std::int64_t>(local), shift, &shifted) ||

@@ -35,7 +35,8 @@ constexpr std::uint16_t kZipUtf8 = 0x0800;
 // The central directory of the zip archive that ends where the source ends; nothing when there
 // is no end record. Offsets are corrected for data in front of the archive, and for a source
 // that begins further into it (a memory block passed from a member on).
-std::optional<ZipDirectory> readZipDirectory(const Source& source);
+// Without `decodeNames` the names are left as stored (extraction needs only the sizes).
+std::optional<ZipDirectory> readZipDirectory(const Source& source, bool decodeNames = true);
 
 struct ZipLocalHeader {
     std::uint16_t flags = 0;

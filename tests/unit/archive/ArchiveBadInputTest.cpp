@@ -7,6 +7,9 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <random>
 
 using namespace fixtures;
@@ -179,6 +182,39 @@ TEST_F(ArchiveBadInputTest, MutatedArchives)
             }
         }
     }
+}
+
+}  // namespace
+
+namespace {
+
+// Kept fuzzing inputs (and the seeds they grew from), replayed on every test run.
+TEST(ArchiveFuzzReplay, KeptInputs)
+{
+    namespace fs = std::filesystem;
+    ArchivePlugin plugin;
+    int files = 0;
+    for (const char* folder : {"archive_plugin", "zip_directory"}) {
+        const fs::path dir = fs::path(SELVARIN_TEST_DATA_DIR) / "fuzz" / folder;
+        if (!fs::exists(dir))
+            continue;
+        for (const auto& entry : fs::directory_iterator(dir)) {
+            std::ifstream in(entry.path(), std::ios::binary);
+            const Bytes data((std::istreambuf_iterator<char>(in)), {});
+            const TempFile file(data);
+            const Listing l = listMemory(plugin, data);
+            EXPECT_EQ(listFile(plugin, file.path()).records.size(), l.records.size()) << entry.path();
+            for (const SpiFileInfo& r : l.records) {
+                for (const Extracted& e : {extractFile(plugin, file.path(), r.position), extractMemory(plugin, data, r.position)}) {
+                    if (e.data) {
+                        EXPECT_EQ(e.data->size(), r.filesize) << entry.path();
+                    }
+                }
+            }
+            ++files;
+        }
+    }
+    EXPECT_GT(files, 0);
 }
 
 }  // namespace
