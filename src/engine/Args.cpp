@@ -64,9 +64,14 @@ bool toText(lua_State* L, int narg, std::string& out)
 {
     if (narg < 0 && narg > LUA_REGISTRYINDEX)
         narg = lua_gettop(L) + narg + 1;
+    // A missing argument is nil, not whatever the lookup below leaves at its index.
+    const bool missing = narg > 0 && narg > lua_gettop(L);
     lua_pushliteral(L, "tostring");
     fetchGlobal(L);
-    lua_pushvalue(L, narg);
+    if (missing)
+        lua_pushnil(L);
+    else
+        lua_pushvalue(L, narg);
     const int status = protectedCall(L, 1, 1, true);
     if (status != 0) {
         reportScriptError(L, status);
