@@ -58,6 +58,7 @@ bool Application::start()
 {
     // Qt sets the locale from the environment; scripts expect the C locale.
     platform::useScriptLocale();
+    platform::installQtTranslations();
 
     api::setViewHost(this);
     engine::setErrorReporter(showErrorBox);
