@@ -333,7 +333,7 @@ local function openPaths(paths)
 end
 
 -------------------------------------------------------------------------------
--- Dialogs (they arrive with a later version of the host; until then the commands say so)
+-- Dialogs (a host without them makes the commands say so instead)
 
 local function currentFolder()
   if state.position > 0 then

@@ -1,5 +1,7 @@
 #include "AppTable.h"
 
+#include "AppClipboard.h"
+#include "AppDialogs.h"
 #include "AppFiles.h"
 #include "AppText.h"
 #include "AppView.h"
@@ -37,7 +39,9 @@ constexpr std::span<const engine::HostFunction> kGroups[] = {
     kSeparateExecutionFunctions,
     kDrawScreenFunctions,
     kTextFunctions,
+    kClipboardFunctions,
     kViewFunctions,
+    kDialogFunctions,
     kFileFunctions,
     kBmpFunctions,
     kJpegFunctions,

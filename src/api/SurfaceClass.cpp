@@ -57,15 +57,6 @@ bool dibFits(const std::uint8_t* header, std::size_t headerBytes, std::size_t bi
     return rows * static_cast<std::uint64_t>(gfx::NxPixelBuffer::rowLength(h.biBitCount, h.biWidth)) <= bitsBytes;
 }
 
-SurfaceObject* newSurfaceObject(lua_State* L)
-{
-    auto* object = static_cast<SurfaceObject*>(lua_newuserdata(L, sizeof(SurfaceObject)));  // [+1]
-    object->surface = nullptr;
-    luaL_getmetatable(L, kSurfaceClass);
-    lua_setmetatable(L, -2);
-    return object;
-}
-
 int surfaceRelease(lua_State* L)
 {
     SurfaceObject* object = testSurface(L, 1);
@@ -186,6 +177,15 @@ int createSurface(lua_State* L)
 const engine::HostFunction kSurfaceFunctions[1] = {
     SELVARIN_HOST("createSurface", createSurface),
 };
+
+SurfaceObject* newSurfaceObject(lua_State* L)
+{
+    auto* object = static_cast<SurfaceObject*>(lua_newuserdata(L, sizeof(SurfaceObject)));  // [+1]
+    object->surface = nullptr;
+    luaL_getmetatable(L, kSurfaceClass);
+    lua_setmetatable(L, -2);
+    return object;
+}
 
 image::ScriptSurface& checkSurface(lua_State* L, int narg)
 {

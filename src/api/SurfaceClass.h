@@ -42,6 +42,9 @@ struct SurfaceObject {
     image::ScriptSurface* surface;
 };
 
+// [-0, +1] A new, still empty Surface object; the caller then stores a host object in it.
+SurfaceObject* newSurfaceObject(lua_State* L);
+
 // The Surface at `narg`, or null when the value is not one (no error raised).
 SurfaceObject* testSurface(lua_State* L, int narg);
 // The Surface at `narg`: a wrong value is an argument error, a released Surface a script error.

@@ -53,6 +53,8 @@ constexpr std::pair<Id, const char*> kTable[] = {
     {Id::InvalidFile, "無効なファイルです"},
     {Id::FileNotOpen, "操作対象のファイルが開かれていません"},
     {Id::HostInternalError, "内部エラーのため処理を中止しました (%s)"},
+    {Id::OptionalDialogCancel, "ｷｬﾝｾﾙ"},
+    {Id::DefaultOpenFilter, "All Files (*.*)|*.*||"},
     // Script language profile.
     {Id::SyntaxNear, "%s:%d: `%s' 付近に文法エラーがあります。%s"},
     {Id::LimitExceeded, "%sが限界を超えました (最大:%d)"},

@@ -51,6 +51,8 @@ enum class Id {
     InvalidFile,
     FileNotOpen,
     HostInternalError,
+    OptionalDialogCancel,
+    DefaultOpenFilter,
     // Script language profile: the interpreter's own messages.
     SyntaxNear,
     LimitExceeded,

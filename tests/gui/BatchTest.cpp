@@ -85,4 +85,15 @@ TEST_F(BatchTest, ErrorBoxesGoToStandardError)
     EXPECT_NE(out.find("visible"), std::string::npos);
 }
 
+TEST_F(BatchTest, MessageBoxesWriteOneLineAndAnswerAtOnce)
+{
+    std::ofstream(dir / "m.lua") << "io.write(app.messageBox('one\\ntwo', 'cap', 'YESNOCANCEL'))";
+    std::string out;
+    auto r = platform::runProcess({SELVARIN_BINARY, "--batch", (dir / "m.lua").string()}, [&](std::string_view s) { out.append(s); });
+    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(r.value(), 0);
+    EXPECT_NE(out.find("MessageBox[cap]: one\\ntwo\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("YES"), std::string::npos) << out;
+}
+
 }  // namespace
