@@ -121,7 +121,19 @@ public:
     explicit DialogValues(lua_State* L) : m_state(L) {}
     DialogValues(const DialogValues&) = delete;
     DialogValues& operator=(const DialogValues&) = delete;
-    ~DialogValues() { lua_cpcall(m_state, releaseAll, this); }
+    ~DialogValues()
+    {
+        const int top = lua_gettop(m_state);
+        engine::enterScript(m_state, [this](lua_State* L) {
+            for (int& ref : m_refs) {
+                luaL_unref(L, LUA_REGISTRYINDEX, ref);
+                ref = LUA_NOREF;
+            }
+            return 0;
+        });
+        // A failed release leaves its error value: a leaked reference is all it costs.
+        lua_settop(m_state, top);
+    }
 
     // Keeps the values at `first` and `second` that are functions. Called once the object
     // exists, so a reference already taken is released even when the next one fails.
@@ -142,16 +154,6 @@ private:
         return luaL_ref(m_state, LUA_REGISTRYINDEX);
     }
 
-    static int releaseAll(lua_State* L)
-    {
-        auto* self = static_cast<DialogValues*>(lua_touserdata(L, 1));
-        for (int& ref : self->m_refs) {
-            luaL_unref(L, LUA_REGISTRYINDEX, ref);
-            ref = LUA_NOREF;
-        }
-        return 0;
-    }
-
     lua_State* m_state;
     int m_refs[3] = {LUA_NOREF, LUA_NOREF, LUA_NOREF};
 };
@@ -163,10 +165,8 @@ struct ButtonCall {
     bool close = false;
 };
 
-int callButtonProtected(lua_State* L)
+int callButtonProtected(lua_State* L, ButtonCall* call)
 {
-    auto* call = static_cast<ButtonCall*>(lua_touserdata(L, 1));
-    lua_settop(L, 0);
     lua_rawgeti(L, LUA_REGISTRYINDEX, call->values->callback(call->button));  // [+1]
     const int status = engine::protectedCall(L, 0, 1, true);                 // [-1, +1]
     if (status != 0) {
@@ -199,9 +199,9 @@ int showOptionalDialog(lua_State* L)
         ButtonCall call{&values, button};
         // Whatever the callback does, the stack is as it was when the dialog opened.
         const int top = lua_gettop(L);
-        const int status = lua_cpcall(L, callButtonProtected, &call);
+        const int status = engine::enterScript(L, [&call](lua_State* S) { return callButtonProtected(S, &call); });
         if (status != 0) {
-            engine::reportScriptError(L, engine::profileStatus(status));
+            engine::reportScriptError(L, status);
             call.close = true;
         }
         lua_settop(L, top);
