@@ -18,31 +18,47 @@ namespace {
 using namespace archive_spi;
 
 // libarchive converts names through the thread's locale: each call runs under a UTF-8 locale of
-// its own, whatever locale the viewer or another library set.
+// its own, whatever locale the viewer or another library set. The locale object is made once
+// (making one reads the locale files, which would cost more than listing a small archive).
 class Utf8Locale {
 public:
     Utf8Locale()
     {
-        for (const char* name : {"C.UTF-8", "C.utf8", "en_US.UTF-8"}) {
-            m_locale = newlocale(LC_CTYPE_MASK, name, static_cast<locale_t>(0));
-            if (m_locale)
-                break;
-        }
-        if (m_locale)
-            m_previous = uselocale(m_locale);
+        if (const locale_t utf8 = shared().get())
+            m_previous = uselocale(utf8);
     }
     ~Utf8Locale()
     {
-        if (m_locale) {
+        if (m_previous)
             uselocale(m_previous);
-            freelocale(m_locale);
-        }
     }
     Utf8Locale(const Utf8Locale&) = delete;
     Utf8Locale& operator=(const Utf8Locale&) = delete;
 
 private:
-    locale_t m_locale = static_cast<locale_t>(0);
+    struct Owned {
+        locale_t locale = static_cast<locale_t>(0);
+        Owned()
+        {
+            for (const char* name : {"C.UTF-8", "C.utf8", "en_US.UTF-8"}) {
+                locale = newlocale(LC_CTYPE_MASK, name, static_cast<locale_t>(0));
+                if (locale)
+                    break;
+            }
+        }
+        ~Owned()
+        {
+            if (locale)
+                freelocale(locale);
+        }
+        locale_t get() const { return locale; }
+    };
+    static const Owned& shared()
+    {
+        static const Owned owned;
+        return owned;
+    }
+
     locale_t m_previous = static_cast<locale_t>(0);
 };
 
