@@ -2,15 +2,22 @@
 // drops, backgrounds and the settings file.
 
 #include "AppFixture.h"
+#include "DialogDriver.h"
 #include "app/Application.h"
 #include "app/MainFrame.h"
 
 #include "gfx/NxSurface.h"
+#include "platform/Environment.h"
 #include "platform/Paths.h"
 #include "platform/QtPaths.h"
 #include "view/ImageView.h"
 
 #include <QAction>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QCoreApplication>
 #include <QDropEvent>
 #include <QImage>
@@ -500,6 +507,65 @@ TEST_F(DefaultScriptTest, CommandsWaitingForDialogsAreHarmless)
     EXPECT_EQ(enabled(SaveAs), eval("type(app.showFileSaveDialog)") == "function");
     EXPECT_EQ(enabled(Copy), eval("type(app.setClipboardData)") == "function");
     EXPECT_FALSE(checked(Copy));
+    EXPECT_EQ(boxes(), "");
+}
+
+// The open, save and copy commands with a person answering the dialogs.
+TEST_F(DefaultScriptTest, MenuCommandsOpenSaveAndCopyThroughTheDialogs)
+{
+    writeFile(pictures / "a.bmp", bmpBytes(4, 4));
+    writeFile(pictures / "b.bmp", bmpBytes(6, 4));
+    fs::create_directories(pictures / "sub");
+    writeFile(pictures / "sub" / "c.bmp", bmpBytes(8, 4));
+    start({pictures / "a.bmp"});
+    platform::setNonInteractive(false);
+    EXPECT_TRUE(frame()->action(OpenFile)->shortcuts().contains(QKeySequence("Ctrl+O")));
+    EXPECT_TRUE(frame()->action(OpenFolder)->shortcuts().contains(QKeySequence("Ctrl+F")));
+    const auto type = [](QFileDialog& d, const QString& text) {
+        auto* edit = d.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(edit, nullptr);
+        edit->setText(text);
+        QMetaObject::invokeMethod(&d, "accept");
+    };
+    {
+        guitest::DialogDriver driver;
+        driver.then<QFileDialog>([&](QFileDialog& d) {
+            EXPECT_EQ(d.directory().absolutePath(), QString::fromStdString(pictures.string())) << "starts at the shown picture";
+            EXPECT_EQ(d.fileMode(), QFileDialog::ExistingFiles);
+            type(d, "b.bmp");
+        });
+        command(OpenFile);
+        EXPECT_EQ(title(), "b.bmp (2/2) - Selvarin");
+        EXPECT_EQ(shownWidth(), 6);
+
+        driver.then<QFileDialog>([&](QFileDialog& d) {
+            EXPECT_EQ(d.fileMode(), QFileDialog::Directory);
+            type(d, "sub");
+        });
+        command(OpenFolder);
+        EXPECT_EQ(title(), "c.bmp (1/1) - Selvarin");
+        EXPECT_EQ(shownWidth(), 8);
+
+        driver.then<QFileDialog>([&](QFileDialog& d) {
+            EXPECT_EQ(d.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text(), "c.bmp");
+            type(d, "saved");
+        });
+        command(SaveAs);
+        EXPECT_TRUE(fs::exists(pictures / "sub" / "saved.bmp")) << "the default extension was added";
+        EXPECT_CONTAINS(status(), "saved.bmp");
+
+        command(Copy);
+        EXPECT_EQ(QGuiApplication::clipboard()->image().size(), QSize(8, 4));
+
+        // At the end of the list with the option on: the four-button dialog, then a folder.
+        command(StopDialog);
+        driver.then<QDialog>([](QDialog& d) { d.findChild<QPushButton*>(QStringLiteral("second"))->click(); }, "optionalDialog")
+            .then<QFileDialog>([&](QFileDialog& d) { type(d, QString::fromStdString(pictures.string())); });
+        command(NextImage);
+        EXPECT_EQ(title(), "a.bmp (1/2) - Selvarin");
+        EXPECT_EQ(driver.stepsLeft(), 0);
+    }
+    platform::setNonInteractive(true);
     EXPECT_EQ(boxes(), "");
 }
 
