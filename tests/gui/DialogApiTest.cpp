@@ -6,6 +6,7 @@
 #include "platform/Environment.h"
 #include "platform/TextCodec.h"
 
+#include <QAbstractItemView>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLabel>
@@ -49,7 +50,7 @@ protected:
     void makeFiles()
     {
         std::filesystem::create_directories(pictures / "sub");
-        for (const char* name : {"a.jpg", "B.JPG", "c.txt", "caf\xc3\xa9 \xec\x82\xac\xec\xa7\x84 \xf0\x9f\x98\x80.jpg"})
+        for (const char* name : {"a.jpg", "B.JPG", "c.txt", "noext", "caf\xc3\xa9 \xec\x82\xac\xec\xa7\x84 \xf0\x9f\x98\x80.jpg"})
             std::ofstream(pictures / name) << name;
     }
 
@@ -59,6 +60,23 @@ protected:
         ASSERT_NE(edit, nullptr);
         edit->clear();
         QTest::keyClicks(edit, text);
+    }
+    // The names the dialog's list shows, once it shows at least `atLeast` (or after 3 s).
+    static QStringList listed(QFileDialog& dialog, int atLeast)
+    {
+        auto* view = dialog.findChild<QAbstractItemView*>(QStringLiteral("listView"));
+        if (!view)
+            return {"no list"};
+        QStringList names;
+        QTest::qWaitFor([&] {
+            names.clear();
+            const QModelIndex root = view->rootIndex();
+            for (int row = 0; row < view->model()->rowCount(root); ++row)
+                names << view->model()->index(row, 0, root).data().toString();
+            return names.size() >= atLeast;
+        }, 3000);
+        names.sort();
+        return names;
     }
     static void press(QFileDialog& dialog, QDialogButtonBox::ButtonRole role)
     {
@@ -211,6 +229,11 @@ TEST_F(DialogApiTest, FileOpenDialogReturnsATableOfChosenPaths)
         EXPECT_EQ(d.acceptMode(), QFileDialog::AcceptOpen);
         EXPECT_EQ(d.directory().absolutePath(), QString::fromStdString(pictures.string()));
         EXPECT_EQ(d.nameFilters(), QStringList({u8("画像 (*.jpg *.bmp)"), u8("All files (*.*) (*)")}));
+        EXPECT_EQ(listed(d, 4), QStringList({"B.JPG", "a.jpg", u8("caf\u00e9 \uc0ac\uc9c4 \U0001F600.jpg"), "sub"}))
+            << "patterns match without regard to case";
+        d.selectNameFilter(d.nameFilters().at(1));
+        const QStringList all = listed(d, 6);
+        EXPECT_TRUE(all.contains("c.txt") && all.contains("noext")) << "*.* lists every file, also one without a dot";
         type(d, "a.jpg");
         press(d, QDialogButtonBox::AcceptRole);
     });
