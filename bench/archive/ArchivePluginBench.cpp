@@ -21,16 +21,7 @@ using namespace fixtures;
 constexpr int kPages = 300;
 constexpr std::size_t kPageSize = 300 * 1024;
 
-std::vector<Member> pages()
-{
-    std::vector<Member> members;
-    for (int i = 0; i < kPages; ++i) {
-        char name[32];
-        std::snprintf(name, sizeof name, "comic/%03d.jpg", i + 1);
-        members.push_back({name, noise(kPageSize, static_cast<std::uint32_t>(i))});
-    }
-    return members;
-}
+std::vector<Member> pages() { return comicPages(kPages, kPageSize); }
 
 const TempFile& cbz()
 {
@@ -53,18 +44,7 @@ const ArchivePlugin& plugin()
 // The listing in archive order (the order a reader turns pages in).
 std::vector<SpiFileInfo> listing(const std::string& path)
 {
-    HLOCAL handle = 0;
-    plugin().getArchiveInfo(path.c_str(), 0, SPI_INPUT_FILE, &handle);
-    std::vector<SpiFileInfo> records;
-    const std::size_t size = LocalSize(handle);
-    const auto* p = static_cast<const unsigned char*>(LocalLock(handle));
-    for (std::size_t at = 0; p && at + sizeof(SpiFileInfo) <= size && p[at] != 0; at += sizeof(SpiFileInfo)) {
-        SpiFileInfo r;
-        std::memcpy(&r, p + at, sizeof r);
-        records.push_back(r);
-    }
-    LocalUnlock(handle);
-    LocalFree(handle);
+    std::vector<SpiFileInfo> records = listFile(plugin(), path).records;
     std::sort(records.begin(), records.end(), [](const SpiFileInfo& a, const SpiFileInfo& b) { return a.position < b.position; });
     return records;
 }

@@ -15,16 +15,7 @@ protected:
     ArchivePlugin plugin;
 };
 
-std::vector<Member> comic(int pages, std::size_t pageSize)
-{
-    std::vector<Member> members;
-    for (int i = 0; i < pages; ++i) {
-        char name[32];
-        std::snprintf(name, sizeof name, "comic/%03d.jpg", i + 1);
-        members.push_back({name, noise(pageSize, static_cast<std::uint32_t>(i))});
-    }
-    return members;
-}
+std::vector<Member> comic(int pages, std::size_t pageSize) { return comicPages(pages, pageSize); }
 
 // Pages by name, in the listing's order or reversed, every one byte-exact.
 void readAllPages(const ArchivePlugin& plugin, const TempFile& file, const std::vector<Member>& pages, bool reverse)

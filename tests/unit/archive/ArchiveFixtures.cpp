@@ -6,6 +6,7 @@
 #include <zlib.h>
 
 #include <clocale>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <locale.h>
@@ -64,6 +65,17 @@ Bytes noise(std::size_t size, std::uint32_t seed)
         c = static_cast<unsigned char>(x);
     }
     return b;
+}
+
+std::vector<Member> comicPages(int pages, std::size_t pageSize, const std::string& folder)
+{
+    std::vector<Member> members;
+    for (int i = 0; i < pages; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "/%03d.jpg", i + 1);
+        members.push_back({folder + name, noise(pageSize, static_cast<std::uint32_t>(i))});
+    }
+    return members;
 }
 
 std::uint32_t crcOf(const Bytes& data) { return static_cast<std::uint32_t>(crc32(0, data.data(), static_cast<uInt>(data.size()))); }
@@ -144,17 +156,25 @@ Bytes writeZip(const std::vector<ZipMember>& members, const Bytes& prefix)
         put16(central, method);
         put16(central, dosTime);
         put16(central, dosDate);
+        // A declared size beyond 32 bits goes into a zip64 extra field.
+        const bool zip64 = m.declaredSize > 0xFFFFFFFFLL;
         put32(central, crc);
         put32(central, compressed);
-        put32(central, size);
+        put32(central, zip64 ? 0xFFFFFFFFu : size);
         put16(central, static_cast<unsigned>(m.name.size()));
-        put16(central, 0);
+        put16(central, zip64 ? 12 : 0);
         put16(central, 0);
         put16(central, 0);
         put16(central, 0);
         put32(central, 0);
         put32(central, offset);
         putText(central, m.name);
+        if (zip64) {
+            put16(central, 0x0001);
+            put16(central, 8);
+            put32(central, static_cast<std::uint32_t>(m.declaredSize));
+            put32(central, static_cast<std::uint32_t>(m.declaredSize >> 32));
+        }
     }
     const auto centralOffset = static_cast<std::uint32_t>(out.size() - prefix.size());
     out.insert(out.end(), central.begin(), central.end());

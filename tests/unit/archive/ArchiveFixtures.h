@@ -20,6 +20,9 @@ Bytes bytesOf(const std::string& text);
 // Pseudo-random bytes, the way compressed pictures look to a compressor.
 Bytes noise(std::size_t size, std::uint32_t seed);
 
+// A comic: `pages` members "FOLDER/001.jpg"... of pseudo-random bytes, in page order.
+std::vector<Member> comicPages(int pages, std::size_t pageSize, const std::string& folder = "comic");
+
 // libarchive writer: format "zip", "7zip", "pax", "ustar"...; filter "gzip", "bzip2", "xz" or "";
 // options such as "zip:compression=store" or "hdrcharset=CP932".
 Bytes writeArchive(const std::string& format, const std::string& filter, const std::vector<Member>& members,

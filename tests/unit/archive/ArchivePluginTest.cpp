@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <map>
 
@@ -160,6 +161,17 @@ TEST_F(ArchivePluginTest, TarPositionsAreHeaderOffsets)
     EXPECT_GT(l.records[2].position, 1024u);
     for (const SpiFileInfo& r : l.records)
         EXPECT_EQ(r.position % 512, 0u);
+}
+
+TEST_F(ArchivePluginTest, HugeMembersAreLeftOutAndTimesClamped)
+{
+    const Listing zip = listMemory(plugin, writeZip({{"small.jpg", bytesOf("abc")}, {"huge.bin", bytesOf("x"), false, 0, 5LL << 30}}));
+    ASSERT_EQ(zip.records.size(), 1u);
+    EXPECT_EQ(fullName(zip.records[0]), "small.jpg");
+    const Listing tar = listMemory(plugin, writeArchive("pax", "", {{"future.jpg", bytesOf("a"), 100000000000LL}, {"past.jpg", bytesOf("b"), -100000000000LL}}));
+    ASSERT_EQ(tar.records.size(), 2u);
+    EXPECT_EQ(find(tar, "future.jpg")->timestamp, INT32_MAX);
+    EXPECT_EQ(find(tar, "past.jpg")->timestamp, INT32_MIN);
 }
 
 TEST_F(ArchivePluginTest, OrdinalFormatsNumberTheirEntries)
