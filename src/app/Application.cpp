@@ -19,6 +19,7 @@
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QMenuBar>
 #include <QStatusBar>
 
@@ -43,7 +44,41 @@ void showErrorBox(const engine::ErrorReport& report)
                          script ? platform::Owner::MainWindow : platform::Owner::None);
 }
 
+// Shows a tool window in front of the others.
+void showTool(QWidget* window)
+{
+    window->showNormal();
+    window->raise();
+    window->activateWindow();
+}
+
 }  // namespace
+
+// What `print` and os.execute reach: the console window while it exists.
+class Application::ConsoleBridge : public engine::Console {
+public:
+    explicit ConsoleBridge(Application& app) : m_app(app) {}
+
+    void appendText(std::string_view text) override
+    {
+        if (m_app.m_console)
+            m_app.m_console->appendText(text);
+    }
+    void showWindow() override { m_app.openConsole(true); }
+    void drainOutput() override
+    {
+        m_app.drainOutput();
+        // The event loop waits for the child process: show what came now and then.
+        if (m_app.m_console && m_app.m_console->isVisible() && (!m_painted.isValid() || m_painted.elapsed() >= 100)) {
+            m_app.m_console->repaint();
+            m_painted.start();
+        }
+    }
+
+private:
+    Application& m_app;
+    QElapsedTimer m_painted;
+};
 
 Application::Application(CommandLine commandLine, std::string moduleFolder)
     : m_commandLine(std::move(commandLine)),
@@ -69,6 +104,12 @@ bool Application::start()
     }
     // Tool-window callbacks reach this engine; the start-up script may already make windows.
     m_toolCallbacks = std::make_unique<api::ToolCallbacks>(*m_engine);
+    m_consoleBridge = std::make_unique<ConsoleBridge>(*this);
+    m_engine->setConsoleProvider([this](bool create) -> engine::Console* {
+        if (create)
+            openConsole(false);
+        return m_console ? m_consoleBridge.get() : nullptr;
+    });
     tools::setScriptListener(m_toolCallbacks.get());
     tools::setWindowsAvailable(true);
 
@@ -134,6 +175,46 @@ void Application::createMainFrame()
 
 void Application::createToolWindows()
 {
+    openConsole(false);
+    openEditorFrame(m_workspace, "workspace", false);
+    createFileList();
+}
+
+template <typename Frame>
+void Application::openEditorFrame(QPointer<Frame>& frame, std::string_view name, bool show)
+{
+    if (!frame) {
+        if (!m_frame || !m_editorAvailable)
+            return;
+        frame = Frame::create(m_frame.get());
+        if (!frame) {
+            m_editorAvailable = false;
+            platform::messageBox(engine::msg::text(engine::msg::Id::EditorInitFailed),
+                                 engine::msg::text(engine::msg::Id::EditorErrorCaption), platform::Buttons::Ok,
+                                 platform::Icon::Error, platform::Owner::None);
+            return;
+        }
+        // Made hidden; the frame hides and shows it with itself.
+        m_frame->addToolWindow(frame);
+        m_placement->setToolWindow(name, frame);
+    }
+    if (show)
+        showTool(frame);
+}
+
+template <typename Frame>
+void Application::toggleEditorFrame(QPointer<Frame>& frame, std::string_view name)
+{
+    if (frame && frame->isVisible() && !frame->isMinimized())
+        frame->hide();
+    else
+        openEditorFrame(frame, name, true);
+}
+
+void Application::openConsole(bool show) { openEditorFrame(m_console, "console", show); }
+
+void Application::createFileList()
+{
     // Made hidden; the frame hides and shows them with itself.
     m_fileList = new tools::CFileListFrame(m_frame.get());
     m_frame->addToolWindow(m_fileList);
@@ -151,14 +232,12 @@ void Application::toggleFileList()
     if (!m_frame)
         return;
     if (!m_fileList)
-        createToolWindows();
+        createFileList();
     if (m_fileList->isVisible() && !m_fileList->isMinimized()) {
         m_fileList->hide();
         return;
     }
-    m_fileList->showNormal();
-    m_fileList->raise();
-    m_fileList->activateWindow();
+    showTool(m_fileList);
 }
 
 void Application::raise(const char* event, std::optional<std::string_view> text)
@@ -167,15 +246,20 @@ void Application::raise(const char* event, std::optional<std::string_view> text)
         m_engine->callWithStrings(event, {text});
 }
 
+void Application::drainOutput()
+{
+    if (!m_engine)
+        return;
+    const std::string output = m_engine->takeOutput();
+    if (!output.empty() && m_console)
+        m_console->appendOutput(output);
+}
+
 void Application::idle()
 {
     if (!m_engine)
         return;
-    std::string output = m_engine->takeOutput();
-    if (!output.empty()) {
-        if (engine::Console* console = m_engine->console(false))
-            console->appendText(output);
-    }
+    drainOutput();
     if (m_frame)
         m_frame->refreshToolBar();
 }
@@ -272,6 +356,14 @@ std::span<const Application::Command> Application::commandTable()
         {FileList, [](Application& a, C) { a.toggleFileList(); },
          [](Application& a, C, State& s) {
              s = {true, a.m_fileList && a.m_fileList->isVisible() && !a.m_fileList->isMinimized()};
+         }},
+        {Console, [](Application& a, C) { a.toggleEditorFrame(a.m_console, "console"); },
+         [](Application& a, C, State& s) {
+             s = {a.m_editorAvailable, a.m_console && a.m_console->isVisible() && !a.m_console->isMinimized()};
+         }},
+        {Workspace, [](Application& a, C) { a.toggleEditorFrame(a.m_workspace, "workspace"); },
+         [](Application& a, C, State& s) {
+             s = {a.m_editorAvailable, a.m_workspace && a.m_workspace->isVisible() && !a.m_workspace->isMinimized()};
          }},
         // Runs, but has no state handler: its item stays disabled.
         {OperateViewer, operate, nullptr, nullptr, nullptr, nullptr, 1},

@@ -6,7 +6,9 @@
 
 #include "api/ViewHost.h"
 #include "engine/ScriptEngine.h"
+#include "tools/ConsoleFrame.h"
 #include "tools/FileListFrame.h"
+#include "tools/WorkSpaceFrame.h"
 #include "view/ViewLayout.h"
 
 #include <QObject>
@@ -54,11 +56,16 @@ public:
     view::ImageView* imageView() const noexcept { return m_view; }
     // The file list window (a child of the main frame), or null.
     tools::CFileListFrame* fileList() const noexcept { return m_fileList; }
+    // The console and the workspace (children of the main frame), or null.
+    tools::CConsoleFrame* console() const noexcept { return m_console; }
+    tools::CWorkSpaceFrame* workspace() const noexcept { return m_workspace; }
     const std::string& moduleFolder() const noexcept { return m_moduleFolder; }
 
     // One idle pass: script output goes to the console, or is dropped while there is none;
     // the toolbar's states are refreshed.
     void idle();
+    // The script output waiting in the engine's queue goes to the console (dropped without one).
+    void drainOutput();
 
     // CommandTarget
     bool execute(int id) override;
@@ -93,12 +100,21 @@ public:
 
 private:
     struct Command;
+    class ConsoleBridge;
     static std::span<const Command> commandTable();
     static const Command* findCommand(int id);
 
     void createMainFrame();
     void createToolWindows();
+    void createFileList();
     void toggleFileList();
+    // Creates the console or the workspace when it does not exist yet (a failure is shown once
+    // and disables both), and shows it when asked.
+    template <typename Frame>
+    void openEditorFrame(QPointer<Frame>& frame, std::string_view name, bool show);
+    template <typename Frame>
+    void toggleEditorFrame(QPointer<Frame>& frame, std::string_view name);
+    void openConsole(bool show);
     void destroyMainFrame();
     void exitInstance();
     void raise(const char* event, std::optional<std::string_view> text = std::nullopt);
@@ -113,6 +129,12 @@ private:
     std::unique_ptr<WindowPlacement> m_placement;  // lives as long as the frame
     view::ImageView* m_view = nullptr;  // owned by the frame
     QPointer<tools::CFileListFrame> m_fileList;  // owned by the frame
+    QPointer<tools::CConsoleFrame> m_console;    // owned by the frame
+    QPointer<tools::CWorkSpaceFrame> m_workspace;  // owned by the frame
+    // False once the editing component could not be made: the console and workspace commands
+    // stay disabled and script output is dropped.
+    bool m_editorAvailable = true;
+    std::unique_ptr<ConsoleBridge> m_consoleBridge;
     std::unique_ptr<api::ToolCallbacks> m_toolCallbacks;
 };
 

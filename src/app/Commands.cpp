@@ -111,6 +111,8 @@ constexpr MenuRow kMenu[] = {
     {0, 0, "ﾍﾙﾌﾟ(&H)"},
         {1, HelpContents, "ヘルプの目次(&H)"},
         {1, Console, "デバッグコンソール(&C)"},
+        // Without an item of its own the workspace could not be reached at all.
+        {1, Workspace, "ワークスペース(&W)"},
         {1, -1, nullptr},
         {1, About, "バージョン情報(&A)..."},
 };

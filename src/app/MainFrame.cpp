@@ -102,7 +102,7 @@ void MainFrame::createActions()
                    commands::Scale100, commands::Scale150, commands::Scale200, commands::Scale400, commands::LinearFilter,
                    commands::BgWhite, commands::BgBlack, commands::BgPattern, commands::WheelSlow, commands::WheelNormal,
                    commands::WheelFast, commands::StartupOpenLastFile, commands::ShowStopDialog, commands::EditCopy,
-                   commands::FileList,
+                   commands::FileList, commands::Console, commands::Workspace,
                    commands::ViewToolBar, commands::ViewStatusBar})
         m_actions[id]->setCheckable(true);
 }

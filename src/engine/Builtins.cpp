@@ -59,8 +59,11 @@ int hostExecute(lua_State* L)
         const std::vector<std::string> argv = {platform::cp932ToUtf8(interpreter), flag,
                                                platform::cp932ToUtf8(command)};
         result = platform::runProcess(argv, [engine](std::string_view out) {
-            if (engine)
-                engine->appendOutput(out);
+            if (!engine)
+                return;
+            engine->appendOutput(out);
+            if (Console* console = engine->console(false))
+                console->drainOutput();
         });
     }
     if (!result) {

@@ -12,6 +12,9 @@ public:
     // Appends code page 932 text at the end and keeps the end visible.
     virtual void appendText(std::string_view text) = 0;
     virtual void showWindow() = 0;
+    // Takes the output waiting in the engine's queue now, while a host call (os.execute) keeps
+    // the event loop from running its idle passes.
+    virtual void drainOutput() {}
 };
 
 }  // namespace engine

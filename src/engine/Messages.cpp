@@ -31,6 +31,8 @@ constexpr std::pair<Id, const char*> kTable[] = {
     {Id::AboutText, "%s %d.%d.%d build %d"},
     {Id::AboutNotice, "Lua で動きを決める画像ビューア"},
     {Id::ErrorCaption, "Error"},
+    {Id::EditorInitFailed, "Scintillaエディットコンポーネントの初期化に失敗しました。"},
+    {Id::EditorErrorCaption, "エラー"},
     {Id::MenuHelp, "ﾍﾙﾌﾟ(&H)"},
     {Id::MenuAbout, "バージョン情報(&A)..."},
     {Id::BatchUsage, "usage: selvarin --batch FILE.lua [ARG...]"},

@@ -29,6 +29,8 @@ enum class Id {
     AboutText,
     AboutNotice,
     ErrorCaption,
+    EditorInitFailed,
+    EditorErrorCaption,
     MenuHelp,
     MenuAbout,
     BatchUsage,
