@@ -115,6 +115,10 @@ SPI_EXPORT HGLOBAL GlobalReAlloc(HGLOBAL mem, size_t bytes, unsigned int flags);
 #define SPI_FILE_WRITE_ERROR 9
 #define SPI_END_OF_FILE 10
 
+/* Largest picture the viewer turns into a Surface: width x height x 4 bytes may not exceed this.
+ * A picture plug-in refuses a bigger one with SPI_NO_MEMORY before it allocates anything. */
+#define SPI_MAX_PICTURE_BYTES 0x80000000ull
+
 /* Low three bits of `flag`: where the input is. */
 #define SPI_INPUT_MASK 0x0007u
 #define SPI_INPUT_FILE 0x0000u   /* buf is a NUL-terminated path; len is the offset in the file */

@@ -3,6 +3,8 @@
 #include "gfx/NxSurface.h"
 #include "platform/MemoryHandle.h"
 
+#include <selvarin/spi.h>
+
 #include <cstdint>
 #include <cstring>
 #include <span>
@@ -22,6 +24,9 @@ struct PictureInfo {
     std::int32_t height = 0;
     int bitCount = 0;
 };
+
+// Plug-ins refuse pictures by the cap the public header states; it must be the Surface's own.
+static_assert(static_cast<std::uint64_t>(gfx::kMaxSurfaceBytes) == SPI_MAX_PICTURE_BYTES);
 
 // Bounds for untrusted pictures, checked before anything is allocated.
 struct DecodeLimits {
