@@ -4,7 +4,8 @@ ASAN_BUILD ?= build-asan
 BENCH_BUILD?= build-bench
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
-FUZZERS    := fuzz_bmp fuzz_jpeg fuzz_scanner fuzz_value_tree fuzz_archive_tree fuzz_zip_directory fuzz_archive_plugin
+PLUGIN_FUZZERS := fuzz_png fuzz_gif fuzz_webp fuzz_tiff
+FUZZERS    := fuzz_bmp fuzz_jpeg fuzz_scanner fuzz_value_tree fuzz_archive_tree fuzz_zip_directory fuzz_archive_plugin $(PLUGIN_FUZZERS)
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 

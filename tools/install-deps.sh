@@ -11,6 +11,7 @@ packages=(
   liblua5.1-0-dev
   libjpeg62-turbo-dev
   libarchive-dev zlib1g-dev
+  libpng-dev libgif-dev libwebp-dev libtiff-dev libavif-dev libheif-dev libjxl-dev
   libicu-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libpixman-1-dev
