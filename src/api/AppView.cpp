@@ -9,6 +9,7 @@
 #include "engine/ValueTree.h"
 #include "platform/Desktop.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -246,7 +247,7 @@ std::optional<int> rectField(const engine::LuaTable& table, std::string_view key
             continue;
         if (v->type() != engine::LuaNumber::kType)
             return std::nullopt;
-        return static_cast<int>(std::trunc(static_cast<const engine::LuaNumber&>(*v).value()));
+        return engine::args::clampInt32(static_cast<const engine::LuaNumber&>(*v).value());
     }
     return std::nullopt;
 }
@@ -258,12 +259,16 @@ int setWindowRect(lua_State* L)
         return 0;
     const engine::LuaValuePtr tree = engine::toTree(L, 2);
     const auto* table = static_cast<const engine::LuaTable*>(tree.get());
-    const int left = rectField(*table, "x").value_or(0);
-    const int top = rectField(*table, "y").value_or(0);
+    // Edges are held far beyond any screen but well within 32 bits, so that neither the sums
+    // here nor the window system's own arithmetic on them can overflow.
+    static constexpr long long kEdgeLimit = 1 << 24;
+    const auto edge = [](long long v) { return static_cast<int>(std::clamp(v, -kEdgeLimit, kEdgeLimit)); };
+    const int left = edge(rectField(*table, "x").value_or(0));
+    const int top = edge(rectField(*table, "y").value_or(0));
     const std::optional<int> cx = rectField(*table, "cx");
     const std::optional<int> cy = rectField(*table, "cy");
-    const int right = cx ? left + *cx : 0;
-    const int bottom = cy ? top + *cy : 0;
+    const int right = cx ? edge(static_cast<long long>(left) + *cx) : 0;
+    const int bottom = cy ? edge(static_cast<long long>(top) + *cy) : 0;
     viewHost().setWindowRect(name, WindowRect{left, top, right - left, bottom - top});
     return 0;
 }

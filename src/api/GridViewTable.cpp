@@ -175,12 +175,7 @@ int getCellData(lua_State* L)
 }
 
 // A number field of a cell: truncated, kept within an int.
-int cellNumber(lua_Number n)
-{
-    if (std::isnan(n))
-        return 0;
-    return static_cast<int>(std::fmax(-2147483648.0, std::fmin(2147483647.0, n)));
-}
+int cellNumber(lua_Number n) { return engine::args::clampInt32(n); }
 
 // The cell item of a table: its known fields with values of the right type; everything else is
 // ignored. Texts keep their bytes up to the first zero byte, as every table read into the host does.

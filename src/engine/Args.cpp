@@ -4,6 +4,8 @@
 #include "Messages.h"
 #include "ScriptCall.h"
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 
@@ -160,14 +162,53 @@ lua_Number optNumber(lua_State* L, int narg, lua_Number fallback)
     return lua_isnoneornil(L, narg) ? fallback : checkNumber(L, narg);
 }
 
+long long clampInteger(lua_Number value) noexcept
+{
+    // 2^63 is exact as a double; every double below it converts.
+    constexpr lua_Number kLimit = 9223372036854775808.0;
+    if (std::isnan(value))
+        return 0;
+    if (value >= kLimit)
+        return LLONG_MAX;
+    if (value <= -kLimit)
+        return LLONG_MIN;
+    return static_cast<long long>(value);
+}
+
+std::int32_t clampInt32(lua_Number value) noexcept
+{
+    return clampInt32(clampInteger(value));
+}
+
+std::int32_t clampInt32(long long value) noexcept
+{
+    return static_cast<std::int32_t>(std::clamp<long long>(value, INT32_MIN, INT32_MAX));
+}
+
+std::size_t clampSize(lua_Number value) noexcept
+{
+    const long long n = clampInteger(value);
+    return n < 0 ? 0 : static_cast<std::size_t>(n);
+}
+
 long long checkInteger(lua_State* L, int narg)
 {
-    return static_cast<long long>(checkNumber(L, narg));
+    return clampInteger(checkNumber(L, narg));
 }
 
 long long optInteger(lua_State* L, int narg, long long fallback)
 {
     return lua_isnoneornil(L, narg) ? fallback : checkInteger(L, narg);
+}
+
+int checkInt(lua_State* L, int narg)
+{
+    return clampInt32(checkNumber(L, narg));
+}
+
+int optInt(lua_State* L, int narg, int fallback)
+{
+    return lua_isnoneornil(L, narg) ? fallback : checkInt(L, narg);
 }
 
 void checkType(lua_State* L, int narg, int type)

@@ -2,6 +2,7 @@
 
 #include "Lua.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -50,10 +51,20 @@ std::uint32_t toWord(lua_Number value);
 // A signed 32-bit value; none when the truncated value does not fit.
 std::optional<std::int32_t> toInt32(lua_Number value);
 
+// Conversions for values whose out-of-range results are not otherwise defined: truncated toward
+// zero and held within the target's range (the nearest value it has); 0 for NaN.
+long long clampInteger(lua_Number value) noexcept;
+std::int32_t clampInt32(lua_Number value) noexcept;
+std::int32_t clampInt32(long long value) noexcept;
+std::size_t clampSize(lua_Number value) noexcept;  // negative values give 0
+
 lua_Number checkNumber(lua_State* L, int narg);
 lua_Number optNumber(lua_State* L, int narg, lua_Number fallback);
+// Integer arguments, through clampInteger / clampInt32.
 long long checkInteger(lua_State* L, int narg);
 long long optInteger(lua_State* L, int narg, long long fallback);
+int checkInt(lua_State* L, int narg);
+int optInt(lua_State* L, int narg, int fallback);
 
 void checkType(lua_State* L, int narg, int type);
 void checkAny(lua_State* L, int narg);

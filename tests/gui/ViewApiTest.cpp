@@ -93,6 +93,26 @@ TEST_F(ViewApiTest, WindowModesAndRectangles)
     EXPECT_EQ(application->mainFrame()->frameGeometry(), QRect(60, 70, 640, 480));
 }
 
+// Numbers no screen has (NaN, infinities, 32-bit extremes) place the window somewhere sound.
+TEST_F(ViewApiTest, RectanglesBeyondAnyScreenAreHeldWithinRange)
+{
+    startWith(startScript());
+    application->fileList()->show();
+    QCoreApplication::processEvents();
+    for (const char* rect : {"{x = 0/0, y = 1/0, cx = -1/0, cy = 0/0}",
+                             "{x = 2^31 - 1, y = -2^31, cx = 2^31 - 1, cy = -2^31}",
+                             "{x = 1e300, y = -1e300, cx = 1e300, cy = -1e300}"}) {
+        run(std::string("app.setWindowRect('filelist', ") + rect + ")");
+        QCoreApplication::processEvents();
+        EXPECT_EQ(eval("math.abs(app.getWindowRect('filelist').x) <= 2^24 and math.abs(app.getWindowRect('filelist').y) <= 2^24"),
+                  "true")
+            << rect;
+    }
+    run("app.setWindowRect('filelist', {x = 30, y = 35, cx = 320, cy = 240})");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(eval("app.getWindowRect('filelist').cx"), "320") << "the window still follows";
+}
+
 TEST_F(ViewApiTest, DrawScreenCopiesOntoTheView)
 {
     startWith(startScript("pic = app.createSurface(16, 16)\n"));

@@ -272,7 +272,7 @@ int readFormats(lua_State* L, FILE* f, int first)
         args::checkStack(L, nargs + LUA_MINSTACK, msg::text(msg::Id::TooManyArguments));
         for (n = first; nargs-- && success; ++n) {
             if (lua_type(L, n) == LUA_TNUMBER) {
-                const auto count = static_cast<std::size_t>(lua_tonumber(L, n));
+                const std::size_t count = args::clampSize(lua_tonumber(L, n));
                 success = count == 0 ? testEof(L, f) : readChars(L, f, count);
                 continue;
             }
@@ -381,7 +381,7 @@ int fileSeek(lua_State* L)
     static constexpr std::string_view kNames[] = {"set", "cur", "end"};
     FILE* f = toStream(L, 1);
     const std::string_view name = args::optString(L, 2, "cur");
-    const long offset = static_cast<long>(args::optInteger(L, 3, 0));
+    const long offset = static_cast<long>(args::optInteger(L, 3, 0));  // long is 64 bits here
     int op = -1;
     for (int i = 0; i < 3; ++i) {
         if (name == kNames[i])
@@ -449,7 +449,7 @@ void setField(lua_State* L, const char* key, int value)
 int osDate(lua_State* L)
 {
     std::string_view format = args::optString(L, 1, "%c");
-    std::time_t t = static_cast<std::time_t>(args::optNumber(L, 2, -1));
+    std::time_t t = static_cast<std::time_t>(args::clampInteger(args::optNumber(L, 2, -1)));
     if (t == static_cast<std::time_t>(-1))
         t = std::time(nullptr);
     std::tm parts{};
@@ -491,7 +491,7 @@ int dateField(lua_State* L, const char* key, int fallback, bool required)
     lua_getfield(L, -1, key);
     int value = fallback;
     if (lua_isnumber(L, -1))
-        value = static_cast<int>(lua_tonumber(L, -1));
+        value = args::clampInt32(lua_tonumber(L, -1));
     else if (required)
         args::raise(L, format(msg::text(msg::Id::DateFieldMissing), {key}));
     lua_pop(L, 1);
@@ -526,8 +526,8 @@ int osTime(lua_State* L)
 
 int osDifftime(lua_State* L)
 {
-    const auto t2 = static_cast<std::time_t>(args::checkNumber(L, 1));
-    const auto t1 = static_cast<std::time_t>(args::optNumber(L, 2, 0));
+    const auto t2 = static_cast<std::time_t>(args::clampInteger(args::checkNumber(L, 1)));
+    const auto t1 = static_cast<std::time_t>(args::clampInteger(args::optNumber(L, 2, 0)));
     lua_pushnumber(L, std::difftime(t2, t1));
     return 1;
 }
@@ -557,7 +557,7 @@ int osSetlocale(lua_State* L)
 
 int osExit(lua_State* L)
 {
-    const int code = static_cast<int>(args::optInteger(L, 1, EXIT_SUCCESS));
+    const int code = args::optInt(L, 1, EXIT_SUCCESS);
     std::fflush(nullptr);
     // The windows, the interpreter and the plug-ins are all live below this call: running the
     // libraries' static destructors under them (std::exit) is unsafe and orphans what they own.

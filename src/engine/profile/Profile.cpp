@@ -19,6 +19,7 @@
 #include "platform/Paths.h"
 #include "platform/TextCodec.h"
 
+#include <climits>
 #include <cstring>
 #include <string>
 
@@ -177,7 +178,7 @@ namespace {
 
 int baseError(lua_State* L)
 {
-    const int level = static_cast<int>(args::optInteger(L, 2, 1));
+    const int level = args::optInt(L, 2, 1);
     lua_settop(L, 1);
     if (lua_isstring(L, 1) && level > 0) {
         luaL_where(L, level);
@@ -523,7 +524,7 @@ int baseCollectgarbage(lua_State* L)
         for (const auto& [option, what] : kOptions) {
             if (option != name)
                 continue;
-            const int result = lua_gc(L, what, static_cast<int>(args::optInteger(L, 2, 0)));
+            const int result = lua_gc(L, what, args::optInt(L, 2, 0));
             if (what == LUA_GCCOUNT)
                 lua_pushnumber(L, result + lua_gc(L, LUA_GCCOUNTB, 0) / 1024.0);
             else if (what == LUA_GCSTEP)
@@ -581,7 +582,7 @@ int popSize(lua_State* L)
 {
     int n = -1;
     if (lua_type(L, -1) == LUA_TNUMBER || lua_isnumber(L, -1))
-        n = static_cast<int>(lua_tonumber(L, -1));
+        n = args::clampInt32(lua_tonumber(L, -1));
     lua_pop(L, 1);
     return n;
 }
@@ -642,25 +643,29 @@ int tableGetn(lua_State* L)
 int tableSetn(lua_State* L)
 {
     args::checkType(L, 1, LUA_TTABLE);
-    setn(L, 1, static_cast<int>(args::checkInteger(L, 2)));
+    setn(L, 1, args::checkInt(L, 2));
     return 0;
 }
 
 int tableInsert(lua_State* L)
 {
     int v = lua_gettop(L);
-    int n = checkTableSize(L, 1) + 1;
+    const int size = checkTableSize(L, 1);
+    // A size already at the index limit cannot grow (set with table.setn).
+    if (size == INT_MAX)
+        args::raise(L, msg::text(msg::Id::TableOverflow));
+    int n = size + 1;
     int pos = n;
     if (v != 2) {
-        pos = static_cast<int>(args::checkInteger(L, 2));
+        pos = args::checkInt(L, 2);
         if (pos > n)
             n = pos;
         v = 3;
     }
     setn(L, 1, n);
-    while (--n >= pos) {
-        lua_rawgeti(L, 1, n);
-        lua_rawseti(L, 1, n + 1);
+    for (long long i = n - 1; i >= pos; --i) {  // wide: pos may be the smallest int
+        lua_rawgeti(L, 1, static_cast<int>(i));
+        lua_rawseti(L, 1, static_cast<int>(i + 1));
     }
     lua_pushvalue(L, v);
     lua_rawseti(L, 1, pos);
@@ -670,7 +675,7 @@ int tableInsert(lua_State* L)
 int tableRemove(lua_State* L)
 {
     const int n = checkTableSize(L, 1);
-    int pos = static_cast<int>(args::optInteger(L, 2, n));
+    int pos = args::optInt(L, 2, n);
     if (n <= 0)
         return 0;
     setn(L, 1, n - 1);
@@ -821,8 +826,8 @@ int tableForeach(lua_State* L)
 int tableConcat(lua_State* L)
 {
     const std::string_view sep = args::optString(L, 2, "");
-    int i = static_cast<int>(args::optInteger(L, 3, 1));
-    int n = static_cast<int>(args::optInteger(L, 4, 0));
+    int i = args::optInt(L, 3, 1);
+    int n = args::optInt(L, 4, 0);
     args::checkType(L, 1, LUA_TTABLE);
     if (n == 0)
         n = getn(L, 1);
@@ -833,8 +838,9 @@ int tableConcat(lua_State* L)
         if (!lua_isstring(L, -1))
             args::argError(L, 1, msg::text(msg::Id::ConcatNonString));
         luaL_addvalue(&b);
-        if (i != n)
-            luaL_addlstring(&b, sep.data(), sep.size());
+        if (i == n)
+            break;  // before ++i could pass the largest index
+        luaL_addlstring(&b, sep.data(), sep.size());
     }
     luaL_pushresult(&b);
     return 1;
@@ -876,7 +882,7 @@ int debugTraceback(lua_State* L)
         out.assign(s, len);
         out += '\n';
     }
-    int level = static_cast<int>(args::optInteger(L, arg + 2, L == L1 ? 1 : 0));
+    int level = args::optInt(L, arg + 2, L == L1 ? 1 : 0);
     out += msg::text(msg::Id::TracebackHeader);
     bool firstPart = true;
     lua_Debug ar;

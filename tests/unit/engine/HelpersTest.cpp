@@ -7,6 +7,7 @@
 #include "engine/ScriptCall.h"
 #include "platform/Paths.h"
 
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -339,6 +340,20 @@ TEST(NumberConversionTest, ByteCountsWordsAndInt32Edges)
     EXPECT_EQ(toInt32(2147483648.0), std::nullopt);
     EXPECT_EQ(toInt32(-2147483649.0), std::nullopt);
     EXPECT_EQ(toInt32(nan), std::nullopt);
+
+    EXPECT_EQ(clampInteger(nan), 0);
+    EXPECT_EQ(clampInteger(-2.9), -2);
+    EXPECT_EQ(clampInteger(HUGE_VAL), LLONG_MAX);
+    EXPECT_EQ(clampInteger(-HUGE_VAL), LLONG_MIN);
+    EXPECT_EQ(clampInteger(9223372036854775808.0), LLONG_MAX);
+    EXPECT_EQ(clampInteger(9223372036854774784.0), 9223372036854774784LL) << "the largest double below 2^63";
+    EXPECT_EQ(clampInt32(1e300), INT32_MAX);
+    EXPECT_EQ(clampInt32(-2147483648.9), INT32_MIN);
+    EXPECT_EQ(clampInt32(nan), 0);
+    EXPECT_EQ(clampInt32(LLONG_MIN), INT32_MIN);
+    EXPECT_EQ(clampSize(-1), 0u);
+    EXPECT_EQ(clampSize(nan), 0u);
+    EXPECT_EQ(clampSize(7.5), 7u);
 }
 
 TEST_F(HelpersTest, NumberArgumentsAcceptNumericTextsOnly)
