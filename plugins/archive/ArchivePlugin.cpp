@@ -3,6 +3,7 @@
 #include "Extract.h"
 #include "Format.h"
 #include "Listing.h"
+#include "PluginInfo.h"
 
 #include <selvarin/spi.h>
 
@@ -62,32 +63,6 @@ private:
     locale_t m_previous = static_cast<locale_t>(0);
 };
 
-// No C++ exception may reach the caller, which is C.
-template <typename Body>
-int guarded(Body&& body) noexcept
-{
-    try {
-        return body();
-    } catch (const std::bad_alloc&) {
-        return SPI_NO_MEMORY;
-    } catch (const std::exception&) {
-        return SPI_OTHER_ERROR;
-    }
-}
-
-constexpr const char* kInfo[] = {
-    "00AM",
-    "archive.spi: zip, rar, 7z and tar archives",
-    "*.zip;*.cbz",
-    "ZIP archive",
-    "*.rar;*.cbr",
-    "RAR archive",
-    "*.7z;*.cb7",
-    "7z archive",
-    "*.tar;*.tar.gz;*.tgz;*.tar.bz2;*.tbz;*.tbz2;*.tar.xz;*.txz",
-    "tar archive",
-};
-
 bool endsWithIgnoringCase(std::string_view text, std::string_view suffix)
 {
     if (text.size() < suffix.size())
@@ -128,19 +103,17 @@ extern "C" {
 
 SPI_EXPORT int SPI_CALL GetPluginInfo(int infono, char* buf, int buflen)
 {
-    if (!buf || buflen <= 0 || infono < 0 || infono >= static_cast<int>(std::size(kInfo)))
-        return 0;
-    const std::size_t length = std::min(std::strlen(kInfo[infono]), static_cast<std::size_t>(buflen - 1));
-    std::memcpy(buf, kInfo[infono], length);
-    buf[length] = '\0';
-    return static_cast<int>(length);
+    return plugin::pluginInfo(infono, buf, buflen,
+                              {"00AM", "archive.spi: zip, rar, 7z and tar archives", "*.zip;*.cbz", "ZIP archive",
+                               "*.rar;*.cbr", "RAR archive", "*.7z;*.cb7", "7z archive",
+                               "*.tar;*.tar.gz;*.tgz;*.tar.bz2;*.tbz;*.tbz2;*.tar.xz;*.txz", "tar archive"});
 }
 
 SPI_EXPORT int SPI_CALL IsSupported(const char* filename, const void* dw)
 {
     if (!dw)
         return 0;
-    return guarded([&] {
+    return plugin::guarded([&] {
         const Utf8Locale locale;
         const auto* head = static_cast<const unsigned char*>(dw);
         constexpr std::size_t kHead = 2048;
@@ -156,7 +129,7 @@ SPI_EXPORT int SPI_CALL GetArchiveInfo(const char* buf, intptr_t len, unsigned i
     if (!lphInf)
         return SPI_OTHER_ERROR;
     *lphInf = 0;
-    return guarded([&] {
+    return plugin::guarded([&] {
         const Utf8Locale locale;
         const bool memory = (flag & SPI_INPUT_MASK) == SPI_INPUT_MEMORY;
         if (!buf || len < 0)
@@ -183,7 +156,7 @@ SPI_EXPORT int SPI_CALL GetFile(const char* src, intptr_t len, char* dest, unsig
     if (!out)
         return SPI_OTHER_ERROR;
     *out = 0;
-    return guarded([&] {
+    return plugin::guarded([&] {
         const Utf8Locale locale;
         if ((flag & SPI_INPUT_MASK) == SPI_INPUT_MEMORY)
             return extractFromMemory(src, len, out, progress, lData);

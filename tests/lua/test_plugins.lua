@@ -30,7 +30,7 @@ do
   ppm:unload()
   checkEqual(tostring(ppm), "Susie_plugin (closed)", "tostring after unload")
   ppm:unload()
-  check(true, "a second unload does nothing")
+  checkEqual(tostring(ppm), "Susie_plugin (closed)", "a second unload leaves it closed without an error")
   checkError("操作対象のSusie_pluginが開かれていません", function() ppm:getPluginInfo(1) end)
   checkError("無効なSusie_pluginハンドルです", function() ppm.getPluginInfo(app.createBuffer(1), 1) end)
   checkError("無効なSusie_pluginハンドルです", function() ppm.unload({}) end)
