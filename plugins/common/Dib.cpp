@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace plugin {
 
@@ -103,6 +104,22 @@ int DibPicture::create(std::int32_t width, std::int32_t height)
     put32(h + 16, 0);  // BI_RGB
     put32(h + 20, static_cast<std::uint32_t>(size));
     return SPI_SUCCESS;
+}
+
+bool DibPicture::flipRows(Progress& progress)
+{
+    const std::size_t s = stride();
+    std::vector<std::uint8_t> spare(s);
+    for (std::int32_t y = 0; y < m_height / 2; ++y) {
+        std::uint8_t* top = m_bits.data() + s * static_cast<std::size_t>(y);
+        std::uint8_t* bottom = m_bits.data() + s * static_cast<std::size_t>(m_height - 1 - y);
+        std::memcpy(spare.data(), top, s);
+        std::memcpy(top, bottom, s);
+        std::memcpy(bottom, spare.data(), s);
+        if (!progress.rows(2 * (y + 1), m_height))
+            return false;
+    }
+    return progress.report(m_height, m_height);
 }
 
 void DibPicture::setDensity(std::int32_t xPerMetre, std::int32_t yPerMetre)

@@ -8,6 +8,8 @@
 
 namespace plugin {
 
+class Progress;
+
 // Whether a picture of width x height can become a 32-bit Surface in the viewer.
 bool fitsSurface(std::uint64_t width, std::uint64_t height);
 
@@ -53,6 +55,10 @@ public:
     std::uint8_t* row(std::int32_t y) const { return m_bits.data() + stride() * static_cast<std::size_t>(m_height - 1 - y); }
     // The block as stored: the bottom row first.
     std::uint8_t* bits() const { return m_bits.data(); }
+
+    // Puts rows that a library wrote top-down into bits() in the block's bottom-up order,
+    // reporting the rows done; false when the callback asked to stop.
+    [[nodiscard]] bool flipRows(Progress& progress);
 
     // Resolution in pixels per metre, 0 when unknown.
     void setDensity(std::int32_t xPerMetre, std::int32_t yPerMetre);
