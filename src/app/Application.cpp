@@ -5,6 +5,7 @@
 
 #include "api/ToolCallbacks.h"
 #include "engine/ErrorReporter.h"
+#include "engine/Format.h"
 #include "engine/Messages.h"
 #include "image/ScriptSurface.h"
 #include "platform/Desktop.h"
@@ -102,6 +103,7 @@ bool Application::start()
         failureBox(engine::msg::Id::EngineInitFailed);
         return false;
     }
+    watchForStalls();
     // Tool-window callbacks reach this engine; the start-up script may already make windows.
     m_toolCallbacks = std::make_unique<api::ToolCallbacks>(*m_engine);
     m_consoleBridge = std::make_unique<ConsoleBridge>(*this);
@@ -132,6 +134,30 @@ bool Application::start()
     m_frame->show();
     m_frame->update();
     return true;
+}
+
+void Application::watchForStalls()
+{
+    const std::chrono::milliseconds interval = m_stallInterval;
+    m_engine->setStallCheck(interval, [interval]() -> std::optional<std::string> {
+        const int seconds = static_cast<int>(std::chrono::duration_cast<std::chrono::seconds>(interval).count());
+        const platform::Answer answer = platform::messageBox(
+            engine::format(engine::msg::text(engine::msg::Id::ScriptStalled), {seconds}),
+            engine::msg::text(engine::msg::Id::ApplicationName), platform::Buttons::YesNo, platform::Icon::Warning,
+            platform::Owner::MainWindow);
+        if (answer != platform::Answer::Yes)
+            return std::nullopt;
+        return engine::msg::text(engine::msg::Id::ScriptStopped);
+    });
+    // Every turn of any event loop (a dialog's, a script pumping messages) restarts the clock.
+    if (auto* dispatcher = QAbstractEventDispatcher::instance()) {
+        auto turned = [this] {
+            if (m_engine)
+                m_engine->noteEventLoop();
+        };
+        connect(dispatcher, &QAbstractEventDispatcher::awake, this, turned);
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, turned);
+    }
 }
 
 void Application::createMainFrame()

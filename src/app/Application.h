@@ -14,6 +14,7 @@
 #include <QObject>
 #include <QPointer>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <span>
@@ -50,6 +51,10 @@ public:
     void shutdown();
     // start(), the event loop, shutdown(); the process's exit code.
     int run();
+    // How long a script may run inside one event without the event loop turning before the
+    // viewer offers to stop it; set before start().
+    void setStallInterval(std::chrono::milliseconds interval) noexcept { m_stallInterval = interval; }
+    static constexpr std::chrono::milliseconds kDefaultStallInterval{10000};
 
     engine::ScriptEngine* engine() const noexcept { return m_engine.get(); }
     MainFrame* mainFrame() const noexcept { return m_frame.get(); }
@@ -115,6 +120,7 @@ private:
     template <typename Frame>
     void toggleEditorFrame(QPointer<Frame>& frame, std::string_view name);
     void openConsole(bool show);
+    void watchForStalls();
     void destroyMainFrame();
     void exitInstance();
     void raise(const char* event, std::optional<std::string_view> text = std::nullopt);
@@ -122,6 +128,7 @@ private:
     CommandLine m_commandLine;
     std::string m_moduleFolder;
     std::unique_ptr<engine::ScriptEngine> m_engine;
+    std::chrono::milliseconds m_stallInterval = kDefaultStallInterval;
     view::ViewState m_viewState;
     std::string m_frameTitle;  // code page 932
     // Top-level window without a Qt parent, so this owner is its only one.

@@ -12,6 +12,7 @@
 #include "platform/Paths.h"
 #include "platform/TextCodec.h"
 
+#include <chrono>
 #include <cstdio>
 
 namespace app {
@@ -45,7 +46,7 @@ int runBatch(const CommandLine& commandLine)
     platform::setNonInteractive(true);
     engine::setErrorReporter(engine::reportToStandardError);
     platform::useScriptLocale();
-    if (commandLine.batchScript.empty()) {
+    if (commandLine.batchScript.empty() || commandLine.batchTimeout < 0) {
         std::fprintf(stderr, "%s\n", engine::msg::utf8(engine::msg::Id::BatchUsage));
         return 2;
     }
@@ -56,6 +57,12 @@ int runBatch(const CommandLine& commandLine)
     if (!engine.open()) {
         std::fprintf(stderr, "%s\n", engine::msg::utf8(engine::msg::Id::EngineInitFailed));
         return 1;
+    }
+    if (const int seconds = commandLine.batchTimeout; seconds > 0) {
+        // Nobody is there to ask: the limit stops the script.
+        engine.setStallCheck(std::chrono::seconds(seconds), [seconds]() -> std::optional<std::string> {
+            return engine::format(engine::msg::text(engine::msg::Id::ScriptTimeLimit), {seconds});
+        });
     }
     const int status = engine::enterScript(engine.state(), [&](lua_State* L) {
         setArgTable(L, platform::fromOsPath(commandLine.batchScript), commandLine.batchArgs);

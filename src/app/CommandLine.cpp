@@ -3,6 +3,23 @@
 #include "platform/Paths.h"
 
 namespace app {
+namespace {
+
+int parseSeconds(const std::string& text)
+{
+    constexpr int kMaxSeconds = 86400;
+    if (text.empty() || text.size() > 5)
+        return -1;
+    int value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return -1;
+        value = value * 10 + (c - '0');
+    }
+    return value >= 1 && value <= kMaxSeconds ? value : -1;
+}
+
+}  // namespace
 
 CommandLine parseCommandLine(const std::vector<std::string>& args)
 {
@@ -16,6 +33,11 @@ CommandLine parseCommandLine(const std::vector<std::string>& args)
             for (std::size_t j = i + 2; j < args.size(); ++j)
                 line.batchArgs.push_back(args[j]);
             break;
+        }
+        if (a == "--timeout") {
+            line.batchTimeout = i + 1 < args.size() ? parseSeconds(args[i + 1]) : -1;
+            ++i;
+            continue;
         }
         if (a.empty() || a.front() == '-')
             continue;

@@ -8,6 +8,7 @@
 
 #include "ErrorReporter.h"
 #include "Host.h"
+#include "ScriptEngine.h"
 
 namespace engine {
 
@@ -83,6 +84,14 @@ int detail::enterScript(lua_State* L, int (*run)(lua_State*, void*), void* body)
     if (!L)
         return -1;
     EntryFrame frame{run, body, 0};
+    // Counted for the stall check, which asks about a script stuck inside one entry.
+    struct Entry {
+        ScriptEngine* engine;
+        explicit Entry(ScriptEngine* e) noexcept : engine(e) { if (engine) engine->enterFromHost(); }
+        ~Entry() { if (engine) engine->leaveToHost(); }
+        Entry(const Entry&) = delete;
+        Entry& operator=(const Entry&) = delete;
+    } entry(ScriptEngine::fromAllocator(L));
     // The wrapper turns a host exception thrown by the body (out of memory) into a script error.
     const int status = lua_cpcall(L, hostFunction<runEntry>, &frame);
     if (status == 0)

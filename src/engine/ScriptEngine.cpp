@@ -12,12 +12,16 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 
 namespace engine {
 namespace {
 
 // Registry key of the owning engine: the address of this variable.
 char kEngineKey;
+
+// Often enough to answer within a fraction of a second, rarely enough to cost nothing measurable.
+constexpr int kStallCheckInstructions = 10000;
 
 int panic(lua_State* L)
 {
@@ -72,26 +76,112 @@ ScriptEngine* ScriptEngine::from(lua_State* L)
     return engine;
 }
 
+// A runaway script (a string doubled in a loop) meets the out-of-memory error long before the
+// machine runs out.
+void* ScriptEngine::allocate(void* ud, void* block, std::size_t oldSize, std::size_t newSize) noexcept
+{
+    auto* self = static_cast<ScriptEngine*>(ud);
+    if (newSize == 0) {
+        std::free(block);
+        self->m_memoryUsed -= oldSize;
+        return nullptr;
+    }
+    if (newSize > oldSize && newSize - oldSize > self->m_memoryLimit - std::min(self->m_memoryUsed, self->m_memoryLimit))
+        return nullptr;
+    void* grown = std::realloc(block, newSize);
+    if (grown)
+        self->m_memoryUsed = self->m_memoryUsed - oldSize + newSize;
+    return grown;
+}
+
+ScriptEngine* ScriptEngine::fromAllocator(lua_State* L) noexcept
+{
+    void* ud = nullptr;
+    return lua_getallocf(L, &ud) == &ScriptEngine::allocate ? static_cast<ScriptEngine*>(ud) : nullptr;
+}
+
+void ScriptEngine::setStallCheck(std::chrono::milliseconds interval, StallHandler handler)
+{
+    m_stallInterval = interval;
+    m_stallHandler = std::move(handler);
+    installStallHook();
+}
+
+void ScriptEngine::installStallHook() noexcept
+{
+    // Set before any script runs: coroutines take the hook of the thread that makes them.
+    if (!m_state)
+        return;
+    if (m_stallInterval.count() > 0 && m_stallHandler)
+        lua_sethook(m_state, stallHook, LUA_MASKCOUNT, kStallCheckInstructions);
+    else
+        lua_sethook(m_state, nullptr, 0, 0);
+}
+
+void ScriptEngine::enterFromHost() noexcept
+{
+    if (m_entryDepth++ == 0)
+        m_busySince = std::chrono::steady_clock::now();
+}
+
+void ScriptEngine::leaveToHost() noexcept
+{
+    --m_entryDepth;
+    if (m_stopDepth > m_entryDepth)
+        m_stopDepth = 0;
+}
+
+void ScriptEngine::raiseIfStopping(lua_State* L)
+{
+    const ScriptEngine* self = fromAllocator(L);
+    if (!self || self->m_stopDepth == 0)
+        return;
+    luaL_where(L, 1);
+    lua_pushlstring(L, self->m_stopText.data(), self->m_stopText.size());
+    lua_concat(L, 2);
+    lua_error(L);
+}
+
+void ScriptEngine::stallHook(lua_State* L, lua_Debug*)
+{
+    ScriptEngine* self = fromAllocator(L);
+    // Outside the host's entries (a test driving the state directly) and while the question is
+    // up (a nested event may resume a coroutine) nothing is checked.
+    if (!self || self->m_entryDepth == 0 || self->m_askingStall)
+        return;
+    if (self->m_stopDepth == 0) {
+        if (std::chrono::steady_clock::now() - self->m_busySince < self->m_stallInterval)
+            return;
+        std::optional<std::string> stop;
+        {
+            self->m_askingStall = true;
+            struct Reset {
+                bool& flag;
+                ~Reset() { flag = false; }
+            } reset{self->m_askingStall};
+            try {
+                stop = self->m_stallHandler();
+            } catch (const std::exception&) {
+                // No box could be shown (out of memory): let the script run on.
+            }
+        }
+        self->m_busySince = std::chrono::steady_clock::now();
+        if (!stop)
+            return;
+        self->m_stopDepth = self->m_entryDepth;
+        self->m_stopText = std::move(*stop);
+    }
+    // A hook runs in the frame of the interrupted function: level 0 is where the script was.
+    luaL_where(L, 0);
+    lua_pushlstring(L, self->m_stopText.data(), self->m_stopText.size());
+    lua_concat(L, 2);
+    lua_error(L);
+}
+
 bool ScriptEngine::createState()
 {
     close();
     m_memoryUsed = 0;
-    // A runaway script (a string doubled in a loop) meets the out-of-memory error long before
-    // the machine runs out.
-    auto allocate = [](void* ud, void* block, std::size_t oldSize, std::size_t newSize) noexcept -> void* {
-        auto* self = static_cast<ScriptEngine*>(ud);
-        if (newSize == 0) {
-            std::free(block);
-            self->m_memoryUsed -= oldSize;
-            return nullptr;
-        }
-        if (newSize > oldSize && newSize - oldSize > self->m_memoryLimit - std::min(self->m_memoryUsed, self->m_memoryLimit))
-            return nullptr;
-        void* grown = std::realloc(block, newSize);
-        if (grown)
-            self->m_memoryUsed = self->m_memoryUsed - oldSize + newSize;
-        return grown;
-    };
     m_state = lua_newstate(allocate, this);
     if (!m_state)
         return false;
@@ -171,6 +261,7 @@ bool ScriptEngine::open()
         close();
         return false;
     }
+    installStallHook();
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include "Lua.h"
 #include "OutputQueue.h"
 
+#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <initializer_list>
@@ -78,11 +79,33 @@ public:
     // references, so that frequent state requests do not hash the same names again.
     void pushName(std::string_view name);
 
+    // A script that runs `interval` inside one entry from the host without the event loop
+    // turning in between is stuck: `handler` is asked (it may show a box) and returns the error
+    // text that stops the script, or nothing to give it another interval. The error is raised
+    // again until that entry returns, so a script cannot catch it and go on. A zero interval
+    // (the default) checks nothing. Takes effect at once and for states opened later.
+    using StallHandler = std::function<std::optional<std::string>()>;
+    void setStallCheck(std::chrono::milliseconds interval, StallHandler handler);
+    // The event loop ran (the script pumped messages or waited in a dialog): not stuck.
+    void noteEventLoop() noexcept { m_busySince = std::chrono::steady_clock::now(); }
+
+    // Counts the host's entries into the state; the stall check only runs inside one.
+    void enterFromHost() noexcept;
+    void leaveToHost() noexcept;
+    // While a stop is being delivered, raises it again in the calling function: a protected
+    // call or a coroutine that caught it must not let the script go on. Otherwise nothing.
+    static void raiseIfStopping(lua_State* L);
+    // The engine whose allocator serves L's state, or null for a state the engine did not make.
+    static ScriptEngine* fromAllocator(lua_State* L) noexcept;
+
     // The standard input the script I/O library reads.
     FILE* standardInput() const noexcept { return m_stdin; }
 
 private:
     bool createState();
+    static void* allocate(void* ud, void* block, std::size_t oldSize, std::size_t newSize) noexcept;
+    static void stallHook(lua_State* L, lua_Debug*);
+    void installStallHook() noexcept;
     void openStreams();
     void closeStreams() noexcept;
     int openLibraries(lua_State* L);
@@ -104,6 +127,14 @@ private:
     ConsoleProvider m_consoleProvider;
     // Registry references of interned event names; dropped with the state.
     std::vector<std::pair<std::string, int>> m_names;
+    std::chrono::milliseconds m_stallInterval{0};
+    StallHandler m_stallHandler;
+    std::chrono::steady_clock::time_point m_busySince{};
+    int m_entryDepth = 0;
+    // Nonzero while a stop is being delivered: the entry depth it belongs to.
+    int m_stopDepth = 0;
+    std::string m_stopText;
+    bool m_askingStall = false;
     int m_tracebackName = LUA_NOREF;
     const void* m_profileTraceback = nullptr;
 };

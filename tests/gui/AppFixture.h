@@ -36,6 +36,7 @@ protected:
                                    ("selvarin-gui-" + std::to_string(::getpid()) + "-" +
                                     ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::unique_ptr<app::Application> application;
+    std::chrono::milliseconds stallInterval = app::Application::kDefaultStallInterval;
 
     // Events whose calls are logged; the script may add its own definitions after these.
     std::string startScript(const std::string& extra = "")
@@ -55,6 +56,7 @@ protected:
         std::filesystem::create_directories(module / "script");
         std::ofstream(module / "script" / "start.lua") << script;
         application = std::make_unique<app::Application>(app::CommandLine{}, platform::fromOsPath(module.string()));
+        application->setStallInterval(stallInterval);
         ASSERT_TRUE(application->start());
         QCoreApplication::processEvents();
     }

@@ -22,6 +22,13 @@ protected:
         std::string output;
     };
 
+    static int runProcess(const std::vector<std::string>& argv)
+    {
+        std::ofstream(fs::path(argv.back())) << "x = 1";
+        auto r = platform::runProcess(argv, [](std::string_view) {});
+        return r.ok() ? r.value() : -1;
+    }
+
     Run batch(const std::string& code, std::vector<std::string> extra = {})
     {
         const fs::path script = dir / "script.lua";
@@ -73,6 +80,24 @@ TEST_F(BatchTest, MissingScriptFails)
     r = platform::runProcess({SELVARIN_BINARY, "--batch"}, [](std::string_view) {});
     ASSERT_TRUE(r.ok());
     EXPECT_EQ(r.value(), 2);
+}
+
+TEST_F(BatchTest, TimeoutStopsAScriptThatNeverEnds)
+{
+    std::ofstream(dir / "loop.lua") << "io.write('begun') io.flush()\nwhile true do pcall(function() while true do end end) end";
+    std::string out;
+    auto r = platform::runProcess({SELVARIN_BINARY, "--timeout", "1", "--batch", (dir / "loop.lua").string()},
+                                  [&](std::string_view s) { out.append(s); });
+    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(r.value(), 1);
+    EXPECT_NE(out.find("begun"), std::string::npos) << out;
+    EXPECT_NE(out.find("loop.lua:2: スクリプトの実行が 1 秒を超えたので中止しました"), std::string::npos) << out;
+
+    // A script within its time is untouched; a limit that is no whole number of seconds is a
+    // usage error.
+    EXPECT_EQ(runProcess({SELVARIN_BINARY, "--timeout", "5", "--batch", (dir / "e.lua").string()}), 0);
+    for (const char* bad : {"0", "-1", "1.5", "x", "86401"})
+        EXPECT_EQ(runProcess({SELVARIN_BINARY, "--timeout", bad, "--batch", (dir / "e.lua").string()}), 2) << bad;
 }
 
 TEST_F(BatchTest, ErrorBoxesGoToStandardError)

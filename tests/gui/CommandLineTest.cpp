@@ -39,6 +39,17 @@ TEST(CommandLine, NamesOutsideShiftJisArriveWhole)
     }
 }
 
+TEST(CommandLine, TimeoutTakesItsValue)
+{
+    app::CommandLine line = app::parseCommandLine({"selvarin", "--timeout", "30", "--batch", "conv.lua", "--timeout", "2"});
+    EXPECT_EQ(line.batchTimeout, 30);
+    EXPECT_EQ(line.batchArgs, (std::vector<std::string>{"--timeout", "2"})) << "after --batch, the script's";
+    EXPECT_TRUE(line.fileArguments.empty()) << "the value is no file";
+    EXPECT_EQ(app::parseCommandLine({"selvarin", "--timeout"}).batchTimeout, -1);
+    EXPECT_EQ(app::parseCommandLine({"selvarin", "--timeout", "99999999999"}).batchTimeout, -1);
+    EXPECT_EQ(app::parseCommandLine({"selvarin"}).batchTimeout, 0);
+}
+
 TEST(CommandLine, BatchTakesTheRestOfTheLine)
 {
     const app::CommandLine line = app::parseCommandLine({"selvarin", "-v", "--batch", "conv.lua", "-x", "in.bmp"});

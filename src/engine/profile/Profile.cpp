@@ -210,8 +210,10 @@ int basePcall(lua_State* L)
     args::checkAny(L, 1);
     const int status = lua_pcall(L, lua_gettop(L) - 1, LUA_MULTRET, 0);
     recoverMemory(L, status);
-    if (status != 0)
+    if (status != 0) {
+        ScriptEngine::raiseIfStopping(L);
         translateError(L, -1);
+    }
     lua_pushboolean(L, status == 0);
     lua_insert(L, 1);
     return lua_gettop(L);
@@ -247,8 +249,10 @@ int baseXpcall(lua_State* L)
     lua_insert(L, 1);  // [handler, f]
     const int status = lua_pcall(L, 0, LUA_MULTRET, 1);
     recoverMemory(L, status);
-    if (status != 0)
+    if (status != 0) {
+        ScriptEngine::raiseIfStopping(L);
         translateError(L, -1);
+    }
     lua_pushboolean(L, status == 0);
     lua_replace(L, 1);
     return lua_gettop(L);
@@ -302,6 +306,7 @@ int coResume(lua_State* L)
         args::argError(L, 1, msg::text(msg::Id::CoroutineExpected));
     const int r = resumeCoroutine(L, co, lua_gettop(L) - 1);
     if (r < 0) {
+        ScriptEngine::raiseIfStopping(L);
         lua_pushboolean(L, 0);
         lua_insert(L, -2);
         return 2;
