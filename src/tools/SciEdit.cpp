@@ -157,10 +157,15 @@ void CSciEdit::appendUtf8(const QByteArray& text)
 {
     if (!m_component || text.isEmpty())
         return;
-    // Output is not an edit of the user's: undo must not take it away again.
+    // Output is not an edit of the user's: undo must not take it away again. Nor is it told
+    // as a modification: the component answers each one by counting the characters before
+    // it, which made appending to a long console quadratic.
+    const long events = send(Sci::SCI_GETMODEVENTMASK);
+    send(Sci::SCI_SETMODEVENTMASK, 0);
     send(Sci::SCI_SETUNDOCOLLECTION, 0);
     send(Sci::SCI_APPENDTEXT, static_cast<unsigned long>(text.size()), text.constData());
     send(Sci::SCI_SETUNDOCOLLECTION, 1);
+    send(Sci::SCI_SETMODEVENTMASK, static_cast<unsigned long>(events));
 }
 
 void CSciEdit::scrollToEnd() { send(Sci::SCI_LINESCROLL, 0, send(Sci::SCI_GETLINECOUNT)); }

@@ -288,9 +288,12 @@ TEST_F(ConsoleTest, OutputIsNotUndoneAndTheUsersEditsAre)
 {
     startWith(startScript());
     QsciScintilla* editor = console()->view()->component();
+    int edits = 0;
+    QObject::connect(editor, &QsciScintilla::textChanged, [&] { ++edits; });
     run("print('out')");
     editor->SendScintilla(Sci::SCI_DOCUMENTEND);
     editor->SendScintilla(Sci::SCI_ADDTEXT, 5, "typed");
+    EXPECT_GE(edits, 1) << "the user's edits are still told after output";
     run("print('more')");
     editor->undo();
     EXPECT_EQ(consoleText(), "out\nmore\n");
