@@ -17,10 +17,12 @@
 #include "tools/FileListFrame.h"
 #include "tools/ToolEvents.h"
 #include "view/ImageView.h"
+#include "view/KeyNames.h"
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QMenuBar>
 #include <QStatusBar>
 
@@ -98,6 +100,8 @@ bool Application::start()
 
     api::setViewHost(this);
     engine::setErrorReporter(showErrorBox);
+    // Scripts keep their settings there; a failure only means they cannot.
+    (void)platform::ensureConfigFolder();
     m_engine = std::make_unique<engine::ScriptEngine>(hostLibraries(), engine::ScriptEngine::Streams::Queued);
     if (!m_engine->open()) {
         failureBox(engine::msg::Id::EngineInitFailed);
@@ -183,6 +187,14 @@ void Application::createMainFrame()
     };
     callbacks.ignoreSizeChanges = [frame] { return frame->isFullScreenMode() && frame->menuRequested(); };
     callbacks.fullScreen = [frame] { return frame->isFullScreenMode(); };
+    // Keys the frame's accelerators take never reach the script.
+    callbacks.keyDown = [this](const QKeyEvent& event) {
+        const std::string name = view::keyName(event.key(), event.text());
+        if (!m_engine || name.empty() || MainFrame::characterCommand(event) != 0)
+            return false;
+        bool handled = false;
+        return m_engine->queryBool("onKeyDown", handled, {name, view::modifierText(event.modifiers())}) && handled;
+    };
     m_view = new view::ImageView(m_viewState, std::move(callbacks), m_frame.get());
     m_frame->setCentralWidget(m_view);
     connect(m_frame.get(), &MainFrame::fullScreenChanged, m_view, &view::ImageView::setCursorHidden);
@@ -512,6 +524,14 @@ void Application::setMainWindowMode(std::string_view mode)
 
 std::optional<api::WindowRect> Application::windowRect(std::string_view name) const
 {
+    // The picture's area, so that a script can tell whether a picture fits.
+    if (name == "view") {
+        if (!m_view)
+            return std::nullopt;
+        const QWidget* area = m_view->viewport();
+        const QPoint origin = area->mapToGlobal(QPoint(0, 0));
+        return api::WindowRect{origin.x(), origin.y(), area->width(), area->height()};
+    }
     return m_placement ? m_placement->windowRect(name) : std::nullopt;
 }
 

@@ -324,11 +324,18 @@ void MainFrame::applyFullScreenBars()
     m_toolBar->setVisible(show && m_toolBarWasVisible);
 }
 
+int MainFrame::characterCommand(const QKeyEvent& event)
+{
+    if (event.modifiers() & (Qt::ControlModifier | Qt::AltModifier))
+        return 0;
+    const QString text = event.text();
+    return text == "+" ? commands::ZoomIn : text == "-" ? commands::ZoomOut : 0;
+}
+
 void MainFrame::keyPressEvent(QKeyEvent* event)
 {
-    const QString text = event->text();
-    const int id = text == "+" ? commands::ZoomIn : text == "-" ? commands::ZoomOut : 0;
-    if (id != 0 && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+    const int id = characterCommand(*event);
+    if (id != 0) {
         QAction* a = action(id);
         refreshStates({a});
         if (a->isEnabled())

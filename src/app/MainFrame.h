@@ -74,6 +74,9 @@ public:
     void setStatusText(const QString& text);
     QString statusText() const;
 
+    // The command of a character accelerator ("+", "-") the key types, else 0.
+    static int characterCommand(const QKeyEvent& event);
+
 protected:
     void changeEvent(QEvent* event) override;
     // "+" and "-" are character accelerators: whatever keys type them, Shift or keypad.

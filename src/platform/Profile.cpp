@@ -1,8 +1,12 @@
 #include "Profile.h"
 
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+
+#include <sys/stat.h>
 
 namespace platform {
 namespace {
@@ -44,7 +48,7 @@ int leadingInteger(std::string_view v)
 
 }  // namespace
 
-std::string profilePath()
+std::string configFolder()
 {
     std::string base;
     if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg)
@@ -53,8 +57,23 @@ std::string profilePath()
         base = std::string(home) + "/.config";
     else
         base = ".config";
-    return base + "/selvarin/win.ini";
+    return base + "/selvarin";
 }
+
+bool ensureConfigFolder()
+{
+    std::error_code error;
+    const std::filesystem::path folder = configFolder();
+    if (std::filesystem::is_directory(folder, error))
+        return true;
+    // Parents get the usual mode; the folder itself holds the user's own settings.
+    std::filesystem::create_directories(folder.parent_path(), error);
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
+        return false;
+    return std::filesystem::is_directory(folder, error);
+}
+
+std::string profilePath() { return configFolder() + "/win.ini"; }
 
 int readProfileInt(const std::string& path, std::string_view section, std::string_view key, int fallback)
 {

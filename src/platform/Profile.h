@@ -5,6 +5,13 @@
 
 namespace platform {
 
+// The program's own configuration folder: $XDG_CONFIG_HOME/selvarin (default ~/.config/selvarin).
+std::string configFolder();
+
+// Creates the configuration folder (and its parents) when missing, private to the user.
+// True when it exists afterwards.
+[[nodiscard]] bool ensureConfigFolder();
+
 // The user's profile file that stands in for WIN.INI: $XDG_CONFIG_HOME/selvarin/win.ini
 // (default ~/.config/selvarin/win.ini).
 std::string profilePath();

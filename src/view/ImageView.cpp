@@ -307,7 +307,7 @@ void ImageView::wheelScroll(int distance)
 
 void ImageView::keyPressEvent(QKeyEvent* event)
 {
-    if (m_controller && m_controller->onKeyDown(event->key())) {
+    if ((m_controller && m_controller->onKeyDown(event->key())) || (m_callbacks.keyDown && m_callbacks.keyDown(*event))) {
         event->accept();
         return;
     }

@@ -37,6 +37,8 @@ public:
         std::function<bool()> ignoreSizeChanges;
         // Whether the frame is in full-screen mode.
         std::function<bool()> fullScreen;
+        // A key the controller did not take; true when it was handled there.
+        std::function<bool(const QKeyEvent&)> keyDown;
     };
 
     ImageView(const ViewState& state, Callbacks callbacks, QWidget* parent = nullptr);
