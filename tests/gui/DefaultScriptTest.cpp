@@ -1,244 +1,11 @@
 // The shipped script/start.lua driving the real application: lists, page turns, bad pictures,
 // drops, backgrounds and the settings file.
 
-#include "AppFixture.h"
-#include "DialogDriver.h"
-#include "app/Application.h"
-#include "app/MainFrame.h"
-
-#include "gfx/NxSurface.h"
-#include "platform/Environment.h"
-#include "platform/Paths.h"
-#include "platform/QtPaths.h"
-#include "view/ImageView.h"
-
-#include <QAction>
-#include <QClipboard>
-#include <QFileDialog>
-#include <QGuiApplication>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QCoreApplication>
-#include <QDropEvent>
-#include <QImage>
-#include <QMimeData>
-
-#include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <map>
-#include <set>
-#include <optional>
-#include <sstream>
-
-namespace fs = std::filesystem;
+#include "DefaultScriptFixture.h"
 
 namespace {
 
-enum Command {
-    ScaleHalf = 32780,
-    NextImage = 32787,
-    PrevImage = 32788,
-    LinearFilter = 32789,
-    BackgroundWhite = 32804,
-    BackgroundBlack = 32805,
-    BackgroundPattern = 32806,
-    WheelFast = 32811,
-    StartupOpenLast = 32814,
-    StopDialog = 32829,
-    OpenFolder = 32798,
-    OpenFile = 57601,
-    SaveAs = 57604,
-    Copy = 57634,
-};
-
-// An environment variable set for the test's lifetime and restored afterwards.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::string& value) : m_name(name)
-    {
-        if (const char* old = std::getenv(name))
-            m_old = old;
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv()
-    {
-        if (m_old)
-            ::setenv(m_name, m_old->c_str(), 1);
-        else
-            ::unsetenv(m_name);
-    }
-
-private:
-    const char* m_name;
-    std::optional<std::string> m_old;
-};
-
-std::string readFile(const fs::path& p)
-{
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void writeFile(const fs::path& p, const std::string& bytes)
-{
-    std::ofstream(p, std::ios::binary) << bytes;
-}
-
-void put32(std::string& s, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-}
-
-void put16(std::string& s, std::uint16_t v)
-{
-    s.push_back(static_cast<char>(v & 0xFF));
-    s.push_back(static_cast<char>(v >> 8));
-}
-
-// A 24-bit bottom-up BMP file of one colour.
-std::string bmpBytes(int width, int height, std::uint8_t b = 10, std::uint8_t g = 20, std::uint8_t r = 30)
-{
-    const int stride = (width * 3 + 3) / 4 * 4;
-    std::string s = "BM";
-    put32(s, 54 + stride * height);
-    put32(s, 0);
-    put32(s, 54);
-    put32(s, 40);
-    put32(s, static_cast<std::uint32_t>(width));
-    put32(s, static_cast<std::uint32_t>(height));
-    put16(s, 1);
-    put16(s, 24);
-    put32(s, 0);
-    put32(s, static_cast<std::uint32_t>(stride * height));
-    put32(s, 0);
-    put32(s, 0);
-    put32(s, 0);
-    put32(s, 0);
-    for (int y = 0; y < height; ++y) {
-        std::string row;
-        for (int x = 0; x < width; ++x)
-            row += {static_cast<char>(b), static_cast<char>(g), static_cast<char>(r)};
-        row.resize(stride, '\0');
-        s += row;
-    }
-    return s;
-}
-
-void writeJpeg(const fs::path& p, int width, int height)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(QColor(200, 100, 50));
-    ASSERT_TRUE(image.save(QString::fromStdString(p.string()), "JPG"));
-}
-
-class DefaultScriptTest : public ::testing::Test {
-protected:
-    fs::path root = fs::temp_directory_path() / ("selvarin-default-" + std::to_string(::getpid()) + "-" +
-                                                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::path module = root / "module";
-    fs::path config = root / "config";
-    fs::path pictures = root / "pictures";
-    // Settings must never reach the real user's files.
-    ScopedEnv configHome{"XDG_CONFIG_HOME", config.string()};
-    ScopedEnv home{"HOME", (root / "home").string()};
-    ScopedEnv nonInteractive{"SELVARIN_NONINTERACTIVE", "1"};
-    std::unique_ptr<app::Application> application;
-    bool capturing = false;
-
-    void SetUp() override
-    {
-        fs::create_directories(module / "script");
-        fs::create_directories(config / "selvarin");
-        fs::create_directories(root / "home");
-        fs::create_directories(pictures);
-        // Not found through __FILE__: a compiler cache may shorten it to a path relative to the build.
-        const fs::path shipped = SELVARIN_SHIPPED_SCRIPT;
-        ASSERT_TRUE(fs::exists(shipped)) << shipped;
-        fs::copy_file(shipped, module / "script" / "start.lua");
-        // Every message box shows up on standard error in non-interactive mode.
-        testing::internal::CaptureStderr();
-        capturing = true;
-    }
-
-    void TearDown() override
-    {
-        stop();
-        if (capturing)
-            testing::internal::GetCapturedStderr();
-        fs::remove_all(root);
-    }
-
-    void start(const std::vector<fs::path>& files = {})
-    {
-        app::CommandLine line;
-        for (const fs::path& f : files)
-            line.fileArguments.push_back(platform::fromOsPath(f.string()));
-        application = std::make_unique<app::Application>(line, platform::fromOsPath(module.string()));
-        ASSERT_TRUE(application->start());
-        QCoreApplication::processEvents();
-    }
-
-    // Closes the application; onReleaseApp writes the settings.
-    void stop() { shutdownOnly(); }
-    void shutdownOnly()
-    {
-        if (application)
-            application->shutdown();
-        application.reset();
-    }
-
-    // The message boxes shown so far (none is the normal case), and capturing goes on.
-    std::string boxes()
-    {
-        std::istringstream lines(testing::internal::GetCapturedStderr());
-        testing::internal::CaptureStderr();
-        std::string out;
-        for (std::string line; std::getline(lines, line);)
-            if (line.rfind("MessageBox[", 0) == 0)
-                out += line + "\n";
-        return out;
-    }
-
-    app::MainFrame* frame() { return application->mainFrame(); }
-    std::string title() { return frame()->windowTitle().toStdString(); }
-    std::string status() { return frame()->statusText().toStdString(); }
-    void command(int id) { frame()->runCommand(id); }
-    int shownWidth() { return application->frontImage() ? application->frontImage()->width() : -1; }
-
-    bool checked(int id)
-    {
-        frame()->refreshStates();
-        return frame()->action(id)->isChecked();
-    }
-    bool enabled(int id)
-    {
-        frame()->refreshStates();
-        return frame()->action(id)->isEnabled();
-    }
-
-    static std::string scriptPath(const fs::path& p) { return platform::fromOsPath(p.string()); }
-
-    void drop(const std::vector<fs::path>& paths)
-    {
-        std::vector<std::string> texts;
-        for (const fs::path& p : paths)
-            texts.push_back(scriptPath(p));
-        application->engine()->callWithStrings("onNewFileList");
-        application->engine()->callWithTable("onAddFile", texts);
-    }
-
-    std::string eval(const std::string& expression) { return guitest::evalScript(*application, expression); }
-
-    fs::path settingsFile() const { return config / "selvarin" / "settings.lua"; }
-};
-
-#define EXPECT_CONTAINS(haystack, needle) EXPECT_NE((haystack).find(needle), std::string::npos) << (haystack)
+using namespace defaultscript;
 
 TEST_F(DefaultScriptTest, OneFileListsItsFolderInCollationOrderAndTheEndsHold)
 {
@@ -252,15 +19,15 @@ TEST_F(DefaultScriptTest, OneFileListsItsFolderInCollationOrderAndTheEndsHold)
     EXPECT_EQ(title(), "B.bmp (2/3) - Selvarin");
     EXPECT_EQ(shownWidth(), 40);
     EXPECT_CONTAINS(status(), "40 x 10");
-    EXPECT_CONTAINS(status(), "BMP, 24 bit");
+    EXPECT_CONTAINS(status(), "BMP 24ビット");
 
     command(PrevImage);
     EXPECT_EQ(title(), "a.jpg (1/3) - Selvarin");
-    EXPECT_CONTAINS(status(), "30 x 20  JPEG, 24 bit");
+    EXPECT_CONTAINS(status(), "30 x 20  JPEG 24ビット");
     command(PrevImage);
     EXPECT_EQ(title(), "a.jpg (1/3) - Selvarin") << "no wrap at the start";
     EXPECT_EQ(shownWidth(), 30);
-    EXPECT_CONTAINS(status(), "first picture");
+    EXPECT_CONTAINS(status(), "最初の画像です");
 
     command(NextImage);
     command(NextImage);
@@ -268,13 +35,13 @@ TEST_F(DefaultScriptTest, OneFileListsItsFolderInCollationOrderAndTheEndsHold)
     command(NextImage);
     EXPECT_EQ(title(), "c.JPG (3/3) - Selvarin") << "no wrap at the end";
     EXPECT_EQ(shownWidth(), 50);
-    EXPECT_CONTAINS(status(), "last picture");
+    EXPECT_CONTAINS(status(), "最後の画像です");
     // With the end-of-list option on but no dialog to show, the end behaves the same.
     command(StopDialog);
     EXPECT_TRUE(checked(StopDialog));
     command(NextImage);
     EXPECT_EQ(title(), "c.JPG (3/3) - Selvarin");
-    EXPECT_CONTAINS(status(), "last picture");
+    EXPECT_CONTAINS(status(), "最後の画像です");
     EXPECT_EQ(boxes(), "");
 }
 
@@ -292,7 +59,7 @@ TEST_F(DefaultScriptTest, UnreadablePicturesAreSkippedWithAStatusMessage)
     command(NextImage);
     EXPECT_EQ(title(), "4.bmp (4/4) - Selvarin");
     EXPECT_EQ(shownWidth(), 44);
-    EXPECT_CONTAINS(status(), "Skipped: 2.jpg is damaged (and 1 more)");
+    EXPECT_CONTAINS(status(), "読み込めなかった画像: 2.jpg（ファイルが途中までしかありません） ほか1件");
     EXPECT_CONTAINS(status(), "44 x 44");
 
     // A listed file deleted meanwhile is passed over too; the picture stays at the start.
@@ -300,8 +67,8 @@ TEST_F(DefaultScriptTest, UnreadablePicturesAreSkippedWithAStatusMessage)
     command(PrevImage);
     EXPECT_EQ(title(), "4.bmp (4/4) - Selvarin");
     EXPECT_EQ(shownWidth(), 44);
-    EXPECT_CONTAINS(status(), "(and 2 more)");
-    EXPECT_CONTAINS(status(), "first picture");
+    EXPECT_CONTAINS(status(), "ほか2件");
+    EXPECT_CONTAINS(status(), "最初の画像です");
     EXPECT_EQ(boxes(), "") << "bad picture data never shows an error box";
 }
 
@@ -311,7 +78,7 @@ TEST_F(DefaultScriptTest, ACorruptStartFileMovesOnToTheNextReadableOne)
     writeFile(pictures / "b.bmp", bmpBytes(7, 5));
     start({pictures / "a.jpg"});
     EXPECT_EQ(title(), "b.bmp (2/2) - Selvarin");
-    EXPECT_CONTAINS(status(), "Skipped: a.jpg is damaged.");
+    EXPECT_CONTAINS(status(), "読み込めなかった画像: a.jpg（ファイルが途中までしかありません）");
 
     // Only unreadable pictures: nothing shown, and the status says why.
     stop();
@@ -320,7 +87,7 @@ TEST_F(DefaultScriptTest, ACorruptStartFileMovesOnToTheNextReadableOne)
     start({pictures / "a.jpg"});
     EXPECT_EQ(title(), "Selvarin");
     EXPECT_EQ(application->frontImage(), nullptr);
-    EXPECT_CONTAINS(status(), "None of the pictures could be read.");
+    EXPECT_CONTAINS(status(), "読み込める画像がありませんでした");
     command(NextImage);
     command(PrevImage);
     EXPECT_EQ(title(), "Selvarin");
@@ -343,7 +110,7 @@ TEST_F(DefaultScriptTest, FoldersAndSeveralFiles)
     // Several paths keep their order; a folder among them stands for its pictures.
     start({pictures / "lone.bmp", pictures / "set", pictures / "missing.bmp"});
     EXPECT_EQ(title(), "lone.bmp (1/3) - Selvarin");
-    EXPECT_CONTAINS(status(), "missing.bmp was not found");
+    EXPECT_CONTAINS(status(), "missing.bmp（ファイルが見つかりません）");
     command(NextImage);
     command(NextImage);
     EXPECT_EQ(title(), "y.bmp (3/3) - Selvarin");
@@ -351,9 +118,9 @@ TEST_F(DefaultScriptTest, FoldersAndSeveralFiles)
 
     start({pictures / "empty"});
     EXPECT_EQ(title(), "Selvarin");
-    EXPECT_CONTAINS(status(), "There are no pictures to show.");
+    EXPECT_CONTAINS(status(), "表示できる画像がありません");
     command(NextImage);
-    EXPECT_CONTAINS(status(), "There are no pictures in the list.");
+    EXPECT_CONTAINS(status(), "画像の一覧が空です");
     EXPECT_EQ(boxes(), "");
 }
 
@@ -373,7 +140,7 @@ TEST_F(DefaultScriptTest, AFolderOfTenThousandFiles)
     command(NextImage);
     EXPECT_EQ(title(), "09999.bmp (10000/10000) - Selvarin");
     EXPECT_EQ(shownWidth(), 9);
-    EXPECT_CONTAINS(status(), "Skipped: 00001.bmp is not a picture this viewer can read (and 9997 more)");
+    EXPECT_CONTAINS(status(), "読み込めなかった画像: 00001.bmp（ファイルが空です） ほか9997件");
     EXPECT_EQ(boxes(), "");
 }
 
@@ -402,7 +169,7 @@ TEST_F(DefaultScriptTest, DropsStartANewList)
     drop({pictures / "empty"});
     EXPECT_EQ(title(), "Selvarin");
     EXPECT_EQ(application->frontImage(), nullptr);
-    EXPECT_CONTAINS(status(), "no pictures in empty");
+    EXPECT_CONTAINS(status(), "empty には画像がありません");
     EXPECT_EQ(boxes(), "");
 }
 
@@ -430,7 +197,7 @@ TEST_F(DefaultScriptTest, EveryNameIsShownAndOpens)
         const std::string name = title().substr(0, title().find(" ("));
         ASSERT_TRUE(widths.count(name)) << title();
         EXPECT_EQ(shownWidth(), widths[name]) << name;
-        EXPECT_EQ(status().find("Skipped"), std::string::npos) << status();
+        EXPECT_EQ(status().find("読み込めなかった"), std::string::npos) << status();
         shown.insert(name);
         command(NextImage);
     }
@@ -569,7 +336,7 @@ TEST_F(DefaultScriptTest, MenuCommandsOpenSaveAndCopyThroughTheDialogs)
     EXPECT_EQ(boxes(), "");
 }
 
-TEST_F(DefaultScriptTest, SettingsAreWrittenAtExitAndReadOnTheNextStart)
+TEST_F(DefaultScriptTest, SettingsAreWrittenAsTheyChangeAndReadOnTheNextStart)
 {
     writeFile(pictures / "a.bmp", bmpBytes(4, 4));
     writeFile(pictures / "b.bmp", bmpBytes(5, 5));
@@ -577,39 +344,46 @@ TEST_F(DefaultScriptTest, SettingsAreWrittenAtExitAndReadOnTheNextStart)
     start({pictures / "a.bmp"});
     EXPECT_FALSE(checked(StartupOpenLast));
     EXPECT_FALSE(checked(StopDialog));
+    // Each change reaches the file at once, not only at exit.
     command(StartupOpenLast);
+    EXPECT_CONTAINS(readFile(settingsFile()), "adjustMode = \"greator\"") << "the whole picture fits at first";
+    EXPECT_CONTAINS(readFile(settingsFile()), "startupOpenLastFile = true");
     command(StopDialog);
+    EXPECT_CONTAINS(readFile(settingsFile()), "showStopDialog = true");
     command(BackgroundPattern);
-    command(ScaleHalf);
+    EXPECT_CONTAINS(readFile(settingsFile()), "background = \"pattern\"");
+    command(FitWidth);
     command(LinearFilter);
     command(WheelFast);
+    frame()->refreshStates();  // the toolbar's refresh, when the script notices the host's own commands
+    EXPECT_CONTAINS(readFile(settingsFile()), "adjustMode = \"width\"");
+    EXPECT_CONTAINS(readFile(settingsFile()), "wheelRate = 8");
     command(NextImage);
     eval("app.setWindowRect('restoredMain', {x = 30, y = 40, cx = 500, cy = 400})");
     const bool filterBefore = application->viewState().linearFilter;
     stop();
 
     const std::string text = readFile(settingsFile());
-    EXPECT_CONTAINS(text, "startupOpenLastFile = true");
-    EXPECT_CONTAINS(text, "background = \"pattern\"");
-    EXPECT_CONTAINS(text, "position = 2");
+    EXPECT_CONTAINS(text, "current = { path = ");
+    EXPECT_CONTAINS(text, "b.bmp\" }");
     EXPECT_CONTAINS(text, "window = { x = 30, y = 40, cx = 500, cy = 400 }");
     EXPECT_FALSE(fs::exists(config / "selvarin-settings.lua"));
 
     start();
-    EXPECT_EQ(title(), "b.bmp (2/3) - Selvarin") << "the last list at its last position";
+    EXPECT_EQ(title(), "b.bmp (2/3) - Selvarin") << "the last list at its last picture";
     EXPECT_TRUE(checked(StartupOpenLast));
     EXPECT_TRUE(checked(StopDialog));
     EXPECT_NE(application->backgroundImage(), nullptr);
-    EXPECT_EQ(application->viewState().adjustMode, 0);
-    EXPECT_EQ(application->viewState().scaling, 0.5);
     EXPECT_EQ(application->viewState().linearFilter, filterBefore);
     EXPECT_EQ(application->viewState().wheelRate, 8.0);
+    // A small picture is shown at 100% whatever the fitting; the fitting is kept for the next.
+    EXPECT_EQ(application->viewState().adjustMode, 0);
+    EXPECT_EQ(application->viewState().scaling, 1.0);
+    EXPECT_CONTAINS(readFile(settingsFile()), "adjustMode = \"width\"");
     // FIXME: the host turns a rectangle set before the window's first show into a geometry
     // without the frame's margins, so it comes back off by those few pixels.
     EXPECT_NEAR(std::stoi(eval("app.getWindowRect('restoredMain').x")), 30, 8);
-    EXPECT_NEAR(std::stoi(eval("app.getWindowRect('restoredMain').y")), 40, 8);
     EXPECT_NEAR(std::stoi(eval("app.getWindowRect('restoredMain').cx")), 500, 8);
-    EXPECT_NEAR(std::stoi(eval("app.getWindowRect('restoredMain').cy")), 400, 8);
 
     // Files on the command line win over the remembered list.
     command(BackgroundWhite);
@@ -621,11 +395,30 @@ TEST_F(DefaultScriptTest, SettingsAreWrittenAtExitAndReadOnTheNextStart)
     EXPECT_EQ(boxes(), "");
 }
 
+TEST_F(DefaultScriptTest, TheListIsStoredOnlyWithItsOption)
+{
+    writeFile(pictures / "secret.bmp", bmpBytes(4, 4));
+    start({pictures / "secret.bmp"});
+    command(BackgroundBlack);
+    stop();
+    EXPECT_EQ(readFile(settingsFile()).find("secret"), std::string::npos) << readFile(settingsFile());
+    start();
+    EXPECT_EQ(title(), "Selvarin");
+    EXPECT_EQ(application->viewState().backgroundColour, 0u);
+    // Turning the option off again forgets the list at once.
+    command(StartupOpenLast);
+    drop({pictures / "secret.bmp"});
+    EXPECT_CONTAINS(readFile(settingsFile()), "secret.bmp");
+    command(StartupOpenLast);
+    EXPECT_EQ(readFile(settingsFile()).find("secret"), std::string::npos);
+    EXPECT_EQ(boxes(), "");
+}
+
 TEST_F(DefaultScriptTest, AnExitWithoutTheMainWindowKeepsTheRememberedViewSettings)
 {
     start();
     command(BackgroundBlack);
-    command(ScaleHalf);
+    command(WheelFast);
     stop();
     start();
     command(StartupOpenLast);
@@ -634,52 +427,73 @@ TEST_F(DefaultScriptTest, AnExitWithoutTheMainWindowKeepsTheRememberedViewSettin
     start();
     EXPECT_TRUE(checked(StartupOpenLast)) << "the script's own state is written";
     EXPECT_EQ(application->viewState().backgroundColour, 0u);
-    EXPECT_EQ(application->viewState().scaling, 0.5);
+    EXPECT_EQ(application->viewState().wheelRate, 8.0);
     EXPECT_EQ(boxes(), "");
 }
 
-TEST_F(DefaultScriptTest, WithoutItsFolderTheSettingsFileSitsAtTheConfigurationRoot)
+TEST_F(DefaultScriptTest, SettingsOfAnOlderVersionAreTakenOver)
 {
+    // The old place at the configuration folder's root, the whole list with a position, and the
+    // host's first fitting mode stored as if the user had chosen it.
+    writeFile(pictures / "a.bmp", bmpBytes(4, 4));
+    writeFile(pictures / "b.bmp", bmpBytes(5, 5));
     fs::remove_all(config / "selvarin");
+    writeFile(config / "selvarin-settings.lua",
+              "return { version = 1, startupOpenLastFile = true, background = '000000', adjustMode = 'width',\n"
+              "  scaling = 0.5, position = 2, files = { " +
+                  luaQuoted(scriptPath(pictures / "a.bmp")) + ", " + luaQuoted(scriptPath(pictures / "b.bmp")) + " } }\n");
     start();
-    command(StartupOpenLast);
-    command(BackgroundBlack);
-    stop();
-    ASSERT_TRUE(fs::exists(config / "selvarin-settings.lua"));
-    start();
-    EXPECT_TRUE(checked(StartupOpenLast));
+    EXPECT_TRUE(fs::is_directory(config / "selvarin")) << "made by the host at start-up";
+    EXPECT_EQ(title(), "b.bmp (2/2) - Selvarin");
     EXPECT_EQ(application->viewState().backgroundColour, 0u);
+    EXPECT_TRUE(checked(StartupOpenLast));
+    stop();
+    const std::string text = readFile(settingsFile());
+    EXPECT_CONTAINS(text, "adjustMode = \"greator\"") << "the old fitting is not the user's choice";
+    EXPECT_CONTAINS(text, "version = 2");
+    EXPECT_FALSE(fs::exists(config / "selvarin-settings.lua")) << "moved into our folder";
     EXPECT_EQ(boxes(), "");
 }
 
-TEST_F(DefaultScriptTest, DamagedSettingsAreIgnoredAndRewritten)
+TEST_F(DefaultScriptTest, DamagedSettingsAreIgnoredAndKept)
 {
     writeFile(pictures / "a.bmp", bmpBytes(4, 4));
-    const std::string damaged[] = {
+    const std::string unreadable[] = {
         "-- Selvarin settings\nreturn {\n  startupOpenLastFile = true,\n  files = {\n    \"\\\\x",
         std::string("\x00\x01\x02\xFF garbage", 12),
         "return 42",
-        "return { startupOpenLastFile = 1, scaling = 'big', wheelRate = -3, adjustMode = 'sideways',\n"
-        "  background = 'pattern\\\"', window = 5, files = 7, position = 'x', linearFilter = 'no' }",
-        "return { files = { 1, {}, true }, position = -4, startupOpenLastFile = true,\n"
-        "  window = { x = 1e300, y = 0, cx = 500, cy = 400 }, scaling = 0 }",
+        "error('from a settings file')",
+        "while true do end",
+        "return { files = os.remove('x') }",
     };
-    for (const std::string& content : damaged) {
+    const std::string odd[] = {
+        "return { version = 2, startupOpenLastFile = 1, scaling = 'big', wheelRate = -3, adjustMode = 'sideways',\n"
+        "  background = 'pattern\\\"', window = 5, files = 7, position = 'x', linearFilter = 'no' }",
+        "return { version = 2, sources = { 1, {}, true }, current = 5, startupOpenLastFile = true,\n"
+        "  window = { x = 1e300, y = 0, cx = 500, cy = 400 }, wheelRate = 0/0 }",
+    };
+    auto check = [&](const std::string& content, bool kept) {
         SCOPED_TRACE(content);
+        fs::remove(config / "selvarin" / "settings.damaged.lua");
         writeFile(settingsFile(), content);
         start({pictures / "a.bmp"});
         EXPECT_FALSE(checked(StopDialog));
-        EXPECT_EQ(application->viewState().scaling, 1.0);
+        EXPECT_EQ(application->viewState().adjustMode, 0) << "a small picture at 100%";
         EXPECT_EQ(application->viewState().wheelRate, 4.0);
         EXPECT_EQ(application->backgroundImage(), nullptr);
         EXPECT_EQ(title(), "a.bmp (1/1) - Selvarin");
         EXPECT_EQ(boxes(), "") << "a damaged settings file is ignored quietly";
         stop();
-        // Rewritten at exit into a file that reads back.
-        const std::string text = readFile(settingsFile());
-        EXPECT_CONTAINS(text, "return {");
-        EXPECT_CONTAINS(text, "a.bmp");
-    }
+        // Rewritten into a file that reads back; one that did not load is kept beside it.
+        EXPECT_CONTAINS(readFile(settingsFile()), "version = 2");
+        EXPECT_EQ(fs::exists(config / "selvarin" / "settings.damaged.lua"), kept);
+        if (kept)
+            EXPECT_EQ(readFile(config / "selvarin" / "settings.damaged.lua"), content);
+    };
+    for (const std::string& content : unreadable)
+        check(content, true);
+    for (const std::string& content : odd)
+        check(content, false);
 }
 
 TEST_F(DefaultScriptTest, StrangeFileNamesSurviveTheSettingsFile)
