@@ -91,8 +91,6 @@ local SETTINGS_DAMAGED_NAME = "settings.damaged.lua"
 local SETTINGS_ROOT_NAME = "selvarin-settings.lua"
 -- A settings file holds a few options and the sources of one list; anything far larger is not ours.
 local SETTINGS_MAX_BYTES = 16 * 1024 * 1024
--- Reading one takes a few steps per value; a file that needs far more is not ours either.
-local SETTINGS_MAX_STEPS = 50000000
 local SETTINGS_VERSION = 2
 
 local FIT_MODES = { lessor = true, greator = true, width = true, height = true }
@@ -1350,16 +1348,9 @@ local function readSettingsFile(path)
   if chunk == nil then
     return nil
   end
-  -- A settings file is data: it sees no globals, and one that runs on and on is stopped.
+  -- A settings file is data: it sees no globals, so it can only build its table.
   setfenv(chunk, {})
-  local limited = type(debug) == "table" and type(debug.sethook) == "function"
-  if limited then
-    debug.sethook(function() error("settings", 0) end, "", SETTINGS_MAX_STEPS)
-  end
   local ok, values = pcall(chunk)
-  if limited then
-    debug.sethook()
-  end
   if not ok or type(values) ~= "table" then
     return nil
   end
