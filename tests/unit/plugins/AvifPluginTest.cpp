@@ -177,4 +177,22 @@ harness::Bytes avif(int width, int height, bool alpha)
 }
 harness::Image avifReference(const harness::Bytes& data) { return referenceDecode(data); }
 
+std::vector<Variant> avifVariants()
+{
+    const int w = 37, h = 29;
+    std::vector<Variant> out;
+    EncodeOptions deep;
+    deep.yuv = AVIF_PIXEL_FORMAT_YUV420;
+    deep.depth = 10;
+    out.push_back({"yuv420-10bit-alpha", encode(w, h, photoRgba(w, h, true, 25), deep)});
+    EncodeOptions grey;
+    grey.yuv = AVIF_PIXEL_FORMAT_YUV400;
+    grey.alpha = false;
+    out.push_back({"grey", encode(w, h, photoRgba(w, h, false, 26), grey)});
+    EncodeOptions lossless;
+    lossless.quantizer = AVIF_QUANTIZER_LOSSLESS;
+    out.push_back({"lossless-alpha", encode(w, h, photoRgba(w, h, true, 27), lossless)});
+    return out;
+}
+
 }  // namespace samples

@@ -95,6 +95,19 @@ TEST_P(EveryPlugin, DecodesWithinToleranceFromFileAndMemoryAlike)
     }
 }
 
+TEST_P(EveryPlugin, OtherCasesMatchTheLibrary)
+{
+    ASSERT_TRUE(plugin().loaded());
+    for (const samples::Variant& v : GetParam().variants()) {
+        SCOPED_TRACE(v.name);
+        const Decoded d = plugin().decode(v.data);
+        ASSERT_EQ(d.rc, SPI_SUCCESS);
+        const int diff = maxDifference(d.image, GetParam().reference(v.data));
+        EXPECT_GE(diff, 0);
+        EXPECT_LE(diff, v.referenceTolerance);
+    }
+}
+
 TEST_P(EveryPlugin, PictureInfoGivesTheSize)
 {
     ASSERT_TRUE(plugin().loaded());

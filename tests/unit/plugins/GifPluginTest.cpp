@@ -271,4 +271,7 @@ harness::Bytes gif(int width, int height, bool alpha)
 
 harness::Image gifReference(const harness::Bytes& data) { return referenceDecode(data); }
 
+// Every GIF is a palette picture; the plain samples are one with and one without transparency.
+std::vector<Variant> gifVariants() { return {}; }
+
 }  // namespace samples

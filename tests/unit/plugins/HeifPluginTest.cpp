@@ -173,4 +173,18 @@ harness::Bytes heif(int width, int height, bool alpha)
 }
 harness::Image heifReference(const harness::Bytes& data) { return referenceDecode(data); }
 
+std::vector<Variant> heifVariants()
+{
+    const int w = 37, h = 29;
+    std::vector<Variant> out;
+    EncodeOptions grey;
+    grey.grey = true;
+    grey.alpha = false;
+    out.push_back({"grey", encode(w, h, photoRgba(w, h, false, 28), grey)});
+    EncodeOptions turned;
+    turned.orientation = heif_orientation_rotate_270_cw;
+    out.push_back({"rotated-alpha", encode(w, h, photoRgba(w, h, true, 29), turned)});
+    return out;
+}
+
 }  // namespace samples

@@ -284,4 +284,22 @@ harness::Bytes jxl(int width, int height, bool alpha)
 }
 harness::Image jxlReference(const harness::Bytes& data) { return referenceDecode(data); }
 
+std::vector<Variant> jxlVariants()
+{
+    const int w = 37, h = 29;
+    const auto rgba = photoRgba(w, h, true, 30);
+    std::vector<Variant> out;
+    EncodeOptions deep;
+    deep.bits = 16;
+    out.push_back({"rgba-16bit", encode(w, h, rgba, deep)});
+    EncodeOptions grey;
+    grey.grey = true;
+    out.push_back({"grey-alpha", encode(w, h, rgba, grey)});
+    EncodeOptions lossy;
+    lossy.lossless = false;
+    lossy.alpha = false;
+    out.push_back({"lossy", encode(w, h, rgba, lossy)});
+    return out;
+}
+
 }  // namespace samples

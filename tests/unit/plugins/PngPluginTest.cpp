@@ -295,4 +295,55 @@ harness::Bytes png(int width, int height, bool alpha)
 
 harness::Image pngReference(const harness::Bytes& data) { return referenceDecode(data); }
 
+std::vector<Variant> pngVariants()
+{
+    const int w = 37, h = 29;
+    const auto rgba = photoRgba(w, h, true, 21);
+    std::vector<Variant> out;
+
+    PngSpec palette;
+    palette.colourType = PNG_COLOR_TYPE_PALETTE;
+    for (int i = 0; i < 200; ++i) {
+        palette.palette.push_back({static_cast<png_byte>(i), static_cast<png_byte>(255 - i), static_cast<png_byte>(i * 7)});
+        palette.paletteAlpha.push_back(static_cast<png_byte>(i % 3 == 0 ? i : 255));
+    }
+    std::vector<Bytes> indices(h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            indices[y].push_back(static_cast<png_byte>((x * 7 + y * 3) % 200));
+    out.push_back({"palette", encode(w, h, palette, indices)});
+
+    PngSpec grey;
+    grey.colourType = PNG_COLOR_TYPE_GRAY;
+    std::vector<Bytes> greyRows(h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            greyRows[y].push_back(rgba[(static_cast<std::size_t>(y) * w + x) * 4 + 1]);
+    out.push_back({"grey", encode(w, h, grey, greyRows)});
+
+    // 16-bit samples with low bits of their own; libpng's reader rounds them its own way.
+    for (const bool colour : {false, true}) {
+        PngSpec deep;
+        deep.colourType = colour ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_GRAY_ALPHA;
+        deep.bitDepth = 16;
+        std::vector<Bytes> rows(h);
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x) {
+                const std::uint8_t* p = rgba.data() + (static_cast<std::size_t>(y) * w + x) * 4;
+                for (const int c : colour ? std::vector<int>{0, 1, 2, 3} : std::vector<int>{1, 3}) {
+                    const int s = p[c] * 257 + (p[c] < 255 ? (x % 5) * 40 : 0);
+                    rows[y].push_back(static_cast<png_byte>(s >> 8));
+                    rows[y].push_back(static_cast<png_byte>(s));
+                }
+            }
+        }
+        out.push_back({colour ? "rgba-16bit" : "grey-alpha-16bit", encode(w, h, deep, rows), 1});
+    }
+
+    PngSpec interlaced;
+    interlaced.interlaced = true;
+    out.push_back({"interlaced", encode(w, h, interlaced, rgbaRows(w, h, rgba, true))});
+    return out;
+}
+
 }  // namespace samples

@@ -252,4 +252,32 @@ harness::Bytes tiff(int width, int height, bool alpha)
 
 harness::Image tiffReference(const harness::Bytes& data) { return referenceDecode(data); }
 
+std::vector<Variant> tiffVariants()
+{
+    const int w = 37, h = 29;
+    const auto rgba = photoRgba(w, h, true, 22);
+    std::vector<Variant> out;
+    for (const int samples : {1, 2}) {
+        TiffSpec spec;
+        spec.samples = samples;
+        out.push_back({samples == 1 ? "grey" : "grey-alpha", encode(w, h, spec, samplesOf(rgba, samples))});
+    }
+    TiffSpec tiled;
+    tiled.tiled = true;
+    tiled.samples = 3;
+    tiled.compression = COMPRESSION_ADOBE_DEFLATE;
+    out.push_back({"tiled-rgb", encode(w, h, tiled, samplesOf(rgba, 3))});
+
+    TiffSpec deep;
+    deep.samples = 3;
+    deep.bits = 16;
+    std::vector<std::uint8_t> samples;
+    for (const std::uint8_t v : samplesOf(rgba, 3)) {
+        const int s = v * 257;
+        samples.insert(samples.end(), {static_cast<std::uint8_t>(s), static_cast<std::uint8_t>(s >> 8)});
+    }
+    out.push_back({"rgb-16bit", encode(w, h, deep, samples)});
+    return out;
+}
+
 }  // namespace samples

@@ -168,4 +168,11 @@ namespace samples {
 harness::Bytes webp(int width, int height, bool alpha) { return encode(width, height, photoRgba(width, height, alpha), true); }
 harness::Image webpReference(const harness::Bytes& data) { return referenceDecode(data); }
 
+std::vector<Variant> webpVariants()
+{
+    const int w = 37, h = 29;
+    return {{"lossy-alpha", encode(w, h, photoRgba(w, h, true, 23), false)},
+            {"lossy", encode(w, h, photoRgba(w, h, false, 24), false)}};
+}
+
 }  // namespace samples
