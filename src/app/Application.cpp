@@ -412,11 +412,22 @@ std::span<const Application::Command> Application::commandTable()
                  a.m_view->initialUpdate(platform::readProfileInt(platform::profilePath(), "Setting", "OperateMode", 0));
          },
          enabled},
-        {HelpContents,
-         [](Application& a, C) { platform::openWithDesktop(platform::joinScriptPath(a.m_moduleFolder, "Selvarin.chm")); },
-         enabled},
+        {HelpContents, [](Application& a, C) { a.showHelp(); }, enabled},
     };
     return kTable;
+}
+
+void Application::showHelp()
+{
+    const std::string document = platform::helpDocument(m_moduleFolder);
+    std::string message;
+    if (document.empty())
+        message = engine::format(engine::msg::text(engine::msg::Id::HelpMissing), {platform::htmlHelpPath(m_moduleFolder)});
+    else if (!platform::openWithDesktop(document))
+        message = engine::format(engine::msg::text(engine::msg::Id::HelpOpenFailed), {document});
+    if (!message.empty())
+        platform::messageBox(message, engine::msg::text(engine::msg::Id::ApplicationName), platform::Buttons::Ok,
+                             platform::Icon::Warning, platform::Owner::MainWindow);
 }
 
 const Application::Command* Application::findCommand(int id)

@@ -121,6 +121,7 @@ private:
     void toggleEditorFrame(QPointer<Frame>& frame, std::string_view name);
     void openConsole(bool show);
     void watchForStalls();
+    void showHelp();
     void destroyMainFrame();
     void exitInstance();
     void raise(const char* event, std::optional<std::string_view> text = std::nullopt);

@@ -60,6 +60,8 @@ constexpr std::pair<Id, const char*> kTable[] = {
     {Id::HostInternalError, "内部エラーのため処理を中止しました (%s)"},
     {Id::OptionalDialogCancel, "ｷｬﾝｾﾙ"},
     {Id::DefaultOpenFilter, "All Files (*.*)|*.*||"},
+    {Id::HelpMissing, "ヘルプファイルが見つかりません。\n%s"},
+    {Id::HelpOpenFailed, "ヘルプファイルを開くアプリケーションが見つかりません。\n%s"},
     // Script language profile.
     {Id::SyntaxNear, "%s:%d: `%s' 付近に文法エラーがあります。%s"},
     {Id::LimitExceeded, "%sが限界を超えました (最大:%d)"},

@@ -58,6 +58,8 @@ enum class Id {
     HostInternalError,
     OptionalDialogCancel,
     DefaultOpenFilter,
+    HelpMissing,
+    HelpOpenFailed,
     // Script language profile: the interpreter's own messages.
     SyntaxNear,
     LimitExceeded,

@@ -4,6 +4,7 @@
 #include "QtPaths.h"
 
 #include <QDesktopServices>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QString>
@@ -23,6 +24,21 @@ std::pair<int, int> desktopSize()
 bool openWithDesktop(std::string_view scriptPath)
 {
     return QDesktopServices::openUrl(localUrlOfOsPath(toOsPath(scriptPath)));
+}
+
+std::string htmlHelpPath(std::string_view programFolder)
+{
+    return joinScriptPath(joinScriptPath(programFolder, "help"), "index.html");
+}
+
+std::string helpDocument(std::string_view programFolder)
+{
+    // A compiled help file put there by the user wins, as on the system the viewer came from.
+    for (const std::string& path : {joinScriptPath(programFolder, "Selvarin.chm"), htmlHelpPath(programFolder)}) {
+        if (QFileInfo(qtPathOfScriptPath(path)).isFile())
+            return path;
+    }
+    return {};
 }
 
 }  // namespace platform
