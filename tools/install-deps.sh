@@ -16,7 +16,9 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libpixman-1-dev
   clang libfuzzer-14-dev
-  xvfb xauth
+  xvfb xauth openbox
+  python3-markdown librsvg2-bin
+  desktop-file-utils appstream
 )
 
 missing=()

@@ -274,6 +274,7 @@ void MainFrame::setFullScreenMode(bool on)
     if (on == m_fullScreen)
         return;
     if (on) {
+        m_pendingFrameRect.reset();
         m_restoreMargins = normalFrameMargins();
         m_fullScreen = true;
         m_restoreRect = normalGeometry();
@@ -307,6 +308,38 @@ QMargins MainFrame::normalFrameMargins() const
     const QRect outer = frameGeometry(), inner = geometry();
     return QMargins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
                     outer.bottom() - inner.bottom());
+}
+
+void MainFrame::setNormalFrameRect(const QRect& outer)
+{
+    const QMargins m = normalFrameMargins();
+    m_pendingFrameRect.reset();
+    if (m.isNull())
+        m_pendingFrameRect = outer;
+    // A move places the frame's corner (the window manager adds the frame below and right of
+    // it); the size is the client's.
+    move(outer.topLeft());
+    resize(std::max(0, outer.width() - m.left() - m.right()), std::max(0, outer.height() - m.top() - m.bottom()));
+}
+
+void MainFrame::applyPendingFrameRect()
+{
+    if (!m_pendingFrameRect || m_fullScreen || isMaximized() || isMinimized() || normalFrameMargins().isNull())
+        return;
+    const QRect outer = *m_pendingFrameRect;
+    setNormalFrameRect(outer);
+}
+
+void MainFrame::moveEvent(QMoveEvent* event)
+{
+    QMainWindow::moveEvent(event);
+    applyPendingFrameRect();
+}
+
+void MainFrame::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    applyPendingFrameRect();
 }
 
 void MainFrame::setMenuByMouse(bool on)

@@ -6,6 +6,7 @@
 #include <QPointer>
 
 #include <map>
+#include <optional>
 #include <vector>
 
 class QAction;
@@ -61,6 +62,10 @@ public:
     // The window frame's thickness around the client area in a normal window (kept from before
     // full screen while in it).
     QMargins normalFrameMargins() const;
+    // Places the normal window so that its frame (outer) rectangle is `outer`, the rectangle
+    // scripts read back. Until the window manager has framed the window its frame is unknown:
+    // the frame's corner is placed then, and the size corrected when the frame appears.
+    void setNormalFrameRect(const QRect& outer);
     // The full-screen menu bar follows the pointer near the top edge.
     void setMenuByMouse(bool on);
     bool menuRequested() const noexcept { return m_menuByMouse || m_menuBySysCommand; }
@@ -81,6 +86,8 @@ protected:
     void changeEvent(QEvent* event) override;
     // "+" and "-" are character accelerators: whatever keys type them, Shift or keypad.
     void keyPressEvent(QKeyEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void createActions();
@@ -88,6 +95,7 @@ private:
     void createToolBar();
     void createStatusBar();
     void applyFullScreenBars();
+    void applyPendingFrameRect();
 
     CommandTarget* m_target;
     std::map<int, QAction*> m_actions;
@@ -96,6 +104,7 @@ private:
     bool m_fullScreen = false;
     QRect m_restoreRect{0, 0, 320, 240};
     QMargins m_restoreMargins;
+    std::optional<QRect> m_pendingFrameRect;
     bool m_statusBarWasVisible = true;
     bool m_toolBarWasVisible = true;
     bool m_menuByMouse = false;

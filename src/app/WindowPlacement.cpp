@@ -90,8 +90,12 @@ void placeOuter(QWidget& window, const api::WindowRect& rect)
 
 void WindowPlacement::setWindowRect(std::string_view name, const api::WindowRect& rect)
 {
+    const bool normal = !m_frame.isFullScreenMode() && !m_frame.isMaximized() && !m_frame.isMinimized();
     if (name == "main") {
-        placeOuter(m_frame, rect);
+        if (normal)
+            m_frame.setNormalFrameRect(QRect(rect.x, rect.y, rect.cx, rect.cy));
+        else
+            placeOuter(m_frame, rect);
     } else if (QWidget* tool = toolWindow(name)) {
         placeOuter(*tool, rect);
     } else if (name == "restoredMain") {
@@ -99,8 +103,8 @@ void WindowPlacement::setWindowRect(std::string_view name, const api::WindowRect
         const QRect r = QRect(rect.x, rect.y, rect.cx, rect.cy) - m_frame.normalFrameMargins();
         if (m_frame.isFullScreenMode())
             m_frame.setRestoreRect(r);
-        else if (!m_frame.isMaximized() && !m_frame.isMinimized())
-            m_frame.setGeometry(r);
+        else if (normal)
+            m_frame.setNormalFrameRect(QRect(rect.x, rect.y, rect.cx, rect.cy));
     }
 }
 
