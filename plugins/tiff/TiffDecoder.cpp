@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace tiffplugin {
 
@@ -231,21 +232,50 @@ int decode(const std::uint8_t* data, std::size_t size, plugin::DibPicture& dib, 
         TIFFGetFieldDefaulted(r.tif, TIFFTAG_ROWSPERSTRIP, &unitRows);
     }
     unitRows = std::clamp<std::uint32_t>(unitRows, 1, h);
-    const std::uint32_t step = std::min(h, unitRows * ((kMinRowsPerStep + unitRows - 1) / unitRows));
     // The library writes each step bottom-up; a picture stored top-down fills the block from its
     // end, one stored bottom-up from its start.
     const bool storedTopDown = img.orientation == ORIENTATION_TOPLEFT || img.orientation == ORIENTATION_TOPRIGHT ||
                                img.orientation == ORIENTATION_LEFTTOP || img.orientation == ORIENTATION_RIGHTTOP;
+    // Strips far taller than a step are read row by row in one pass and converted a step at a
+    // time with the library's own routine: asking the library for part of a compressed strip
+    // decodes it from its start each time.
+    const bool byRows = !TIFFIsTiled(r.tif) && img.isContig && img.put.contig && unitRows > 4 * kMinRowsPerStep &&
+                        img.photometric != PHOTOMETRIC_YCBCR &&
+                        (img.orientation == ORIENTATION_TOPLEFT || img.orientation == ORIENTATION_BOTLEFT);
+    std::vector<std::uint8_t> band;
+    tmsize_t lineBytes = 0;
+    if (byRows) {
+        unitRows = 1;
+        lineBytes = TIFFScanlineSize(r.tif);
+        if (lineBytes <= 0 || static_cast<std::uint64_t>(lineBytes) > kMaxLibraryBlock / kMinRowsPerStep)
+            return SPI_OUT_OF_ORDER;
+        band.resize(static_cast<std::size_t>(lineBytes) * kMinRowsPerStep);
+    }
+    const std::uint32_t step = std::min(h, unitRows * ((kMinRowsPerStep + unitRows - 1) / unitRows));
     if (!progress.report(0, h))
         return SPI_ABORT;
     for (std::uint32_t row = 0; row < h; row += step) {
         const std::uint32_t rows = std::min(step, h - row);
         const std::uint32_t first = storedTopDown ? h - row - rows : row;
         std::uint8_t* out = dib.bits() + dib.stride() * first;
-        img.row_offset = static_cast<int>(row);
-        img.col_offset = 0;
-        if (!TIFFRGBAImageGet(&img, reinterpret_cast<std::uint32_t*>(out), w, rows))
-            return SPI_OUT_OF_ORDER;
+        if (byRows) {
+            for (std::uint32_t i = 0; i < rows; ++i) {
+                if (TIFFReadScanline(r.tif, band.data() + static_cast<std::size_t>(lineBytes) * i, row + i, 0) < 0)
+                    return SPI_OUT_OF_ORDER;
+            }
+            // The routine writes rows upwards from the first one when asked to turn the picture.
+            auto* raster = reinterpret_cast<std::uint32_t*>(out);
+            const std::int32_t iw = static_cast<std::int32_t>(w);
+            if (storedTopDown)
+                img.put.contig(&img, raster + std::size_t{w} * (rows - 1), 0, row, w, rows, 0, -2 * iw, band.data());
+            else
+                img.put.contig(&img, raster, 0, row, w, rows, 0, 0, band.data());
+        } else {
+            img.row_offset = static_cast<int>(row);
+            img.col_offset = 0;
+            if (!TIFFRGBAImageGet(&img, reinterpret_cast<std::uint32_t*>(out), w, rows))
+                return SPI_OUT_OF_ORDER;
+        }
         if (!ownRoutine) {
             const std::size_t count = std::size_t{w} * rows;
             plugin::swapRedBlue(out, count);

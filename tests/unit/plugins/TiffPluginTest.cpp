@@ -19,6 +19,7 @@ struct TiffSpec {
     bool associatedAlpha = false;
     std::uint16_t orientation = ORIENTATION_TOPLEFT;
     int pages = 1;
+    int rowsPerStrip = 8;  // 0: the whole picture in one strip
 };
 
 // Written through a real file: libtiff's writer needs to seek and read back.
@@ -66,7 +67,7 @@ Bytes encode(int width, int height, const TiffSpec& spec, const std::vector<std:
                 }
             }
         } else {
-            TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 8);
+            TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, spec.rowsPerStrip > 0 ? spec.rowsPerStrip : height);
             for (int y = 0; y < height; ++y)
                 TIFFWriteScanline(tif, &data[y * rowBytes], y, 0);
         }
@@ -236,6 +237,50 @@ TEST(TiffPlugin, OrientationAndFirstPage)
         std::string text;
         ASSERT_EQ(plugin().pictureInfo(file, info, text), SPI_SUCCESS);
         EXPECT_NE(text.find("3 pages"), std::string::npos) << text;
+    }
+}
+
+TEST(TiffPlugin, OneTallStripIsReadInStepsWithProgress)
+{
+    const int w = 41, h = 300;
+    const auto rgba = photoRgba(w, h, true, 31);
+    for (const auto orientation : {ORIENTATION_TOPLEFT, ORIENTATION_BOTLEFT}) {
+        for (const int samples : {1, 3, 4}) {
+            SCOPED_TRACE(testing::Message() << "orientation " << orientation << " samples " << samples);
+            TiffSpec spec;
+            spec.samples = samples;
+            spec.rowsPerStrip = 0;
+            spec.orientation = orientation;
+            spec.compression = COMPRESSION_ADOBE_DEFLATE;
+            const Bytes file = encode(w, h, spec, samplesOf(rgba, samples));
+            ProgressLog log;
+            const Decoded d = plugin().decode(file, logProgress, reinterpret_cast<intptr_t>(&log));
+            ASSERT_EQ(d.rc, SPI_SUCCESS);
+            // The reference premultiplies colour with straight alpha, so that case is checked
+            // against the samples written; a picture stored bottom-up shows its last row first.
+            if (samples != 4)
+                EXPECT_EQ(maxDifference(d.image, referenceDecode(file)), 0);
+            Image expected = fromRgba(w, h, rgba);
+            for (std::size_t i = 0; i < expected.bgra.size(); i += 4) {
+                if (samples == 1)
+                    expected.bgra[i] = expected.bgra[i + 2] = expected.bgra[i + 1];
+                if (samples != 4)
+                    expected.bgra[i + 3] = 255;
+            }
+            Image shown = expected;
+            if (orientation == ORIENTATION_BOTLEFT)
+                for (int y = 0; y < h; ++y)
+                    std::memcpy(shown.bgra.data() + std::size_t{4} * w * y, expected.at(0, h - 1 - y), std::size_t{4} * w);
+            EXPECT_EQ(maxDifference(d.image, shown), 0);
+            EXPECT_GE(log.calls, h / 16) << "at least every few rows";
+            ProgressLog stop;
+            stop.stopAtCall = 5;
+            EXPECT_EQ(plugin().decode(file, logProgress, reinterpret_cast<intptr_t>(&stop)).rc, SPI_ABORT);
+            EXPECT_EQ(stop.calls, 5);
+            // A file cut short is an error, not a picture with a blank end.
+            const Bytes cut(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(file.size() / 2));
+            EXPECT_NE(plugin().decode(cut).rc, SPI_SUCCESS);
+        }
     }
 }
 
