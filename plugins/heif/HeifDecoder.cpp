@@ -120,8 +120,10 @@ int decode(const std::uint8_t* data, std::size_t size, plugin::DibPicture& dib, 
     const int w = heif_image_get_width(c.image, heif_channel_interleaved);
     const int h = heif_image_get_height(c.image, heif_channel_interleaved);
     const int channels = alpha ? 4 : 3;
-    if (!pixels || w <= 0 || h <= 0 || heif_image_get_bits_per_pixel_range(c.image, heif_channel_interleaved) != 8 ||
-        stride < w * channels)
+    // A picture of another size than its header gives is damaged: the information and the
+    // picture must agree.
+    if (!pixels || static_cast<std::uint64_t>(w) != w0 || static_cast<std::uint64_t>(h) != h0 ||
+        heif_image_get_bits_per_pixel_range(c.image, heif_channel_interleaved) != 8 || stride < w * channels)
         return SPI_OUT_OF_ORDER;
     rc = dib.create(w, h);
     if (rc != SPI_SUCCESS)
