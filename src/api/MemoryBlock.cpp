@@ -3,6 +3,7 @@
 #include "platform/FileIo.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace api {
 
@@ -18,7 +19,87 @@ bool MemoryBlock::writeToFile(std::string_view scriptPath)
     return platform::writeFileReplacing(scriptPath, lock.data(), size()).ok();
 }
 
-std::uint8_t* HeapBlock::lock() { return memory::lock(m_handle.get()); }
+// The bytes of a lent block, locked for as long as the surface shows them, with the link back
+// to the block that lent them (cut when that block takes a copy or goes).
+class HeapBlock::Lent final : public image::LentPixels {
+public:
+    Lent(HeapBlock& owner, memory::OwnedHandle handle) noexcept
+        : m_owner(&owner), m_handle(std::move(handle)), m_data(memory::lock(m_handle.get()))
+    {
+    }
+    ~Lent() override
+    {
+        if (m_data)
+            memory::unlock(m_handle.get());
+    }
+    std::uint8_t* data() const override { return m_data; }
+    bool separate() override { return !m_owner || m_owner->reclaim(); }
+
+    // The handle back, unlocked, for the block that lent it.
+    memory::OwnedHandle giveBack() noexcept
+    {
+        if (m_data)
+            memory::unlock(m_handle.get());
+        m_data = nullptr;
+        m_owner = nullptr;
+        return std::move(m_handle);
+    }
+
+    HeapBlock* m_owner;
+    memory::OwnedHandle m_handle;
+    std::uint8_t* m_data;
+};
+
+HeapBlock::~HeapBlock()
+{
+    if (m_lent)
+        m_lent->m_owner = nullptr;
+}
+
+std::shared_ptr<image::LentPixels> HeapBlock::lend()
+{
+    // One lender per block: two surfaces over the same bytes would see each other's writes.
+    if (m_lent || !m_handle || memory::lockCount(m_handle.get()) != 0)
+        return nullptr;
+    const memory::Heap heap = m_handle.heap();
+    auto lent = std::make_shared<Lent>(*this, std::move(m_handle));
+    m_handle = memory::OwnedHandle(heap, memory::kNull);
+    if (!lent->data()) {
+        m_handle = lent->giveBack();
+        return nullptr;
+    }
+    m_lent = lent;
+    return lent;
+}
+
+bool HeapBlock::reclaim()
+{
+    if (!m_lent)
+        return true;
+    if (m_lent.use_count() == 1) {
+        m_handle = m_lent->giveBack();
+    } else {
+        const std::size_t bytes = m_lent->m_handle.size();
+        memory::OwnedHandle copy = memory::OwnedHandle::allocate(m_handle.heap(), bytes);
+        const memory::Lock lock(copy.get());
+        if (!lock.data())
+            return false;
+        if (bytes)
+            std::memcpy(lock.data(), m_lent->data(), bytes);
+        m_lent->m_owner = nullptr;
+        m_handle = std::move(copy);
+    }
+    m_lent.reset();
+    return true;
+}
+
+memory::OwnedHandle& HeapBlock::owned()
+{
+    (void)reclaim();
+    return m_handle;
+}
+
+std::uint8_t* HeapBlock::lock() { return reclaim() ? memory::lock(m_handle.get()) : nullptr; }
 
 void HeapBlock::unlock() { memory::unlock(m_handle.get()); }
 
@@ -40,13 +121,18 @@ bool HeapBlock::allocate(std::uint32_t size)
 
 void HeapBlock::free()
 {
+    // Lent bytes stay with the surface; the block lets go of them without a copy.
+    if (m_lent) {
+        m_lent->m_owner = nullptr;
+        m_lent.reset();
+    }
     m_handle.reset();
     m_size = 0;
 }
 
 bool HeapBlock::resize(std::uint32_t size)
 {
-    if (!m_handle || !memory::resize(m_handle.get(), size))
+    if (!reclaim() || !m_handle || !memory::resize(m_handle.get(), size))
         return false;
     m_size = size;
     return true;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "image/ScriptSurface.h"
 #include "platform/MemoryHandle.h"
 
 #include <cstdint>
@@ -56,7 +57,8 @@ private:
 // The two memory-backed kinds: a platform memory handle of one family.
 class HeapBlock : public MemoryBlock {
 public:
-    bool isValid() const override { return static_cast<bool>(m_handle); }
+    ~HeapBlock() override;
+    bool isValid() const override { return m_handle || m_lent; }
     std::uint32_t size() const override { return m_size; }
     std::uint8_t* lock() override;
     void unlock() override;
@@ -65,17 +67,28 @@ public:
     bool resize(std::uint32_t size) override;
     bool loadFromFile(std::string_view scriptPath, std::uint32_t maximum) override;
 
-    platform::memory::Handle handle() const { return m_handle.get(); }
+    // Lends the whole block to a surface, which then shows these bytes without a copy being
+    // made; a copy is made only when one side writes or locks while the other still has them,
+    // so each goes on seeing its own bytes. None while the block is locked, empty or lent.
+    std::shared_ptr<image::LentPixels> lend();
 
 protected:
     explicit HeapBlock(platform::memory::Heap heap) : m_handle(heap, platform::memory::kNull) {}
     // Takes `handle` (of the block's family) with `size` usable bytes.
     void hold(platform::memory::OwnedHandle handle, std::uint32_t size);
-    platform::memory::OwnedHandle& owned() { return m_handle; }
+    // The handle, made the block's own first; empty when that failed.
+    platform::memory::OwnedHandle& owned();
 
 private:
+    class Lent;
+    friend class Lent;
+    // Makes lent bytes the block's own again: taken back once the surface has gone, else
+    // copied. False when the copy could not be made (the block still lends).
+    bool reclaim();
+
     platform::memory::OwnedHandle m_handle;
     std::uint32_t m_size = 0;
+    std::shared_ptr<Lent> m_lent;  // while the bytes are lent; m_handle is empty then
 };
 
 // Kind "GlobalHeap": what constructors and decoders make; its memory can be handed away.

@@ -57,6 +57,14 @@ bool dibFits(const std::uint8_t* header, std::size_t headerBytes, std::size_t bi
     return rows * static_cast<std::uint64_t>(gfx::NxPixelBuffer::rowLength(h.biBitCount, h.biWidth)) <= bitsBytes;
 }
 
+// Whether the bits of a fitting DIB are byte for byte what its 32-bit surface would hold (the
+// conversion of 32-bit pixels without masks keeps every byte), in a block that can be lent.
+bool lendsAsIs(const gfx::NxBitmapInfoHeader& h, MemoryBlock& bits)
+{
+    return h.biBitCount == 32 && h.biCompression == 0 && h.biWidth > 0 && h.biHeight != 0 &&
+           dynamic_cast<HeapBlock*>(&bits) != nullptr;
+}
+
 int surfaceRelease(lua_State* L)
 {
     SurfaceObject* object = testSurface(L, 1);
@@ -161,13 +169,26 @@ int createSurface(lua_State* L)
     MemoryBlock& header = checkBuffer(L, 1);
     MemoryBlock& bits = checkBuffer(L, 2);
     auto surface = std::make_unique<image::ScriptSurface>();
-    const BlockLock headerLock(header);
-    const BlockLock bitsLock(bits);
-    if (!dibFits(headerLock.data(), headerLock.data() ? header.size() : 0, bitsLock.data() ? bits.size() : 0))
+    // Bits already in the surface's own layout are lent to it instead of copied; a block that
+    // cannot be lent now (locked by a call in progress) is copied as any other.
+    gfx::NxBitmapInfoHeader h;
+    const auto copied = [&](bool lending) {
+        const BlockLock headerLock(header);
+        const BlockLock bitsLock(bits);
+        if (!dibFits(headerLock.data(), headerLock.data() ? header.size() : 0, bitsLock.data() ? bits.size() : 0))
+            return false;
+        std::memcpy(&h, headerLock.data(), sizeof h);
+        lending = lending && lendsAsIs(h, bits);
+        return lending || surface->createFromDib(reinterpret_cast<const gfx::NxBitmapInfoHeader*>(headerLock.data()),
+                                                 bitsLock.data(), 32);
+    };
+    if (!copied(true))
         return 0;
-    if (!surface->createFromDib(reinterpret_cast<const gfx::NxBitmapInfoHeader*>(headerLock.data()),
-                                bitsLock.data(), 32))
-        return 0;
+    if (!surface->isValid()) {
+        auto* heap = dynamic_cast<HeapBlock*>(&bits);
+        if (!surface->createOver(h.biWidth, h.biHeight, heap->lend()) && !copied(false))
+            return 0;
+    }
     object->surface = surface.release();
     return 1;
 }

@@ -20,24 +20,21 @@ NxSurface::~NxSurface() = default;
 
 bool NxSurface::create(std::int32_t width, std::int32_t height) { return allocate(width, height, true); }
 
-bool NxSurface::allocate(std::int32_t width, std::int32_t height, bool zeroFill)
+std::unique_ptr<std::byte[]> NxSurface::makeHeader(std::int32_t width, std::int32_t height, std::int64_t& bytes) const
 {
     if ((m_requestedBits != 8 && m_requestedBits != 32) || isCreated())
-        return false;
+        return nullptr;
     if (width <= 0 || height == 0 || height == INT32_MIN)
-        return false;
+        return nullptr;
     const std::int64_t rows = height < 0 ? -std::int64_t{height} : height;
-    const std::int64_t bytes = NxPixelBuffer::rowLength(m_requestedBits, width) * rows;
+    bytes = NxPixelBuffer::rowLength(m_requestedBits, width) * rows;
     if (bytes > kMaxSurfaceBytes)
-        return false;
+        return nullptr;
 
     const std::size_t headerBytes = m_requestedBits == 8 ? 40 + 256 * 4 : 40;
     std::unique_ptr<std::byte[]> header(new (std::nothrow) std::byte[headerBytes]());
-    std::unique_ptr<std::uint8_t[]> block(zeroFill ? new (std::nothrow) std::uint8_t[static_cast<std::size_t>(bytes)]()
-                                                   : new (std::nothrow) std::uint8_t[static_cast<std::size_t>(bytes)]);
-    if (!header || !block)
-        return false;
-
+    if (!header)
+        return nullptr;
     NxBitmapInfoHeader info;
     info.biSize = 40;
     info.biWidth = width;
@@ -51,11 +48,39 @@ bool NxSurface::allocate(std::int32_t width, std::int32_t height, bool zeroFill)
             std::memcpy(header.get() + 40 + 4 * i, &entry, 4);
         }
     }
-    if (!m_pixels.attach(reinterpret_cast<const NxBitmapInfoHeader*>(header.get()), block.get()))
+    return header;
+}
+
+bool NxSurface::attachPixels(std::unique_ptr<std::byte[]> header, std::uint8_t* bits)
+{
+    if (!m_pixels.attach(reinterpret_cast<const NxBitmapInfoHeader*>(header.get()), bits))
         return false;
     m_header = std::move(header);
-    m_pixelBlock = std::move(block);
     m_clip = {0, 0, this->width(), this->height()};
+    return true;
+}
+
+bool NxSurface::allocate(std::int32_t width, std::int32_t height, bool zeroFill)
+{
+    std::int64_t bytes = 0;
+    std::unique_ptr<std::byte[]> header = makeHeader(width, height, bytes);
+    if (!header)
+        return false;
+    std::unique_ptr<std::uint8_t[]> block(zeroFill ? new (std::nothrow) std::uint8_t[static_cast<std::size_t>(bytes)]()
+                                                   : new (std::nothrow) std::uint8_t[static_cast<std::size_t>(bytes)]);
+    if (!block || !attachPixels(std::move(header), block.get()))
+        return false;
+    m_pixelBlock = std::move(block);
+    return true;
+}
+
+bool NxSurface::createOver(std::int32_t width, std::int32_t height, std::uint8_t* bits, std::shared_ptr<void> keep)
+{
+    std::int64_t bytes = 0;
+    std::unique_ptr<std::byte[]> header = makeHeader(width, height, bytes);
+    if (!header || !bits || !keep || !attachPixels(std::move(header), bits))
+        return false;
+    m_keptBlock = std::move(keep);
     return true;
 }
 

@@ -44,8 +44,12 @@ public:
     [[nodiscard]] virtual bool create(std::int32_t width, std::int32_t height);
     // create() with the bitmap's size, then its pixels converted in.
     [[nodiscard]] bool createFromDib(const NxBitmapInfoHeader* header, const void* bits);
+    // create() over pixels the caller already has in this surface's own layout (rows of the
+    // surface's row length, bottom-up for a positive height) instead of allocating; `keep`
+    // holds that memory for as long as the surface uses it.
+    [[nodiscard]] bool createOver(std::int32_t width, std::int32_t height, std::uint8_t* bits, std::shared_ptr<void> keep);
 
-    bool isCreated() const { return m_pixelBlock != nullptr; }
+    bool isCreated() const { return m_pixelBlock != nullptr || m_keptBlock != nullptr; }
     std::int32_t width() const { return m_pixels.width(); }
     std::int32_t height() const { return m_pixels.height(); }
     int bitsPerPixel() const { return m_pixels.bitsPerPixel(); }
@@ -77,11 +81,15 @@ public:
 private:
     // create() with or without zero-filled pixels (a full conversion overwrites every one).
     bool allocate(std::int32_t width, std::int32_t height, bool zeroFill);
+    // The checks and the header of create(); the row block's size in `bytes`.
+    std::unique_ptr<std::byte[]> makeHeader(std::int32_t width, std::int32_t height, std::int64_t& bytes) const;
+    bool attachPixels(std::unique_ptr<std::byte[]> header, std::uint8_t* bits);
 
     NxPixelBuffer m_pixels;
     int m_requestedBits;
     std::unique_ptr<std::byte[]> m_header;
     std::unique_ptr<std::uint8_t[]> m_pixelBlock;
+    std::shared_ptr<void> m_keptBlock;  // pixels given by createOver
     const NxBlitEngine* m_engine;
     std::unique_ptr<NxDrawContext> m_drawContext;
     int m_dcRefCount = 0;

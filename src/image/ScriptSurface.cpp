@@ -41,7 +41,16 @@ ScriptSurface::~ScriptSurface()
     releasePixels();
 }
 
-std::uint8_t* ScriptSurface::lockBits() { return m_surface ? m_surface->pixels().bits() : nullptr; }
+std::uint8_t* ScriptSurface::lockBits() { return m_surface && ownPixels() ? m_surface->pixels().bits() : nullptr; }
+
+gfx::NxSurface* ScriptSurface::surface() { return m_surface && ownPixels() ? m_surface.get() : nullptr; }
+
+bool ScriptSurface::ownPixels()
+{
+    if (m_lent && !m_lent->separate())
+        return false;
+    return true;
+}
 
 std::uint32_t ScriptSurface::sizeInBytes() const
 {
@@ -69,6 +78,7 @@ void ScriptSurface::releasePixels()
     if (const SurfaceReleaseHook& hook = releaseHook())
         hook(*m_surface);
     m_surface.reset();
+    m_lent.reset();
 }
 
 void ScriptSurface::detachView()
@@ -85,6 +95,18 @@ bool ScriptSurface::createFromDib(const gfx::NxBitmapInfoHeader* header, const v
 {
     releasePixels();
     m_surface = madeSurface(bitCount, [&](gfx::NxSurface& s) { return s.createFromDib(header, bits); });
+    return m_surface != nullptr;
+}
+
+bool ScriptSurface::createOver(std::int32_t width, std::int32_t height, std::shared_ptr<LentPixels> pixels)
+{
+    releasePixels();
+    if (!pixels)
+        return false;
+    std::uint8_t* bits = pixels->data();
+    m_surface = madeSurface(32, [&](gfx::NxSurface& s) { return s.createOver(width, height, bits, pixels); });
+    if (m_surface)
+        m_lent = std::move(pixels);
     return m_surface != nullptr;
 }
 

@@ -15,6 +15,21 @@ inline constexpr std::uint32_t kDibSurfaceTag = 0x44494253;
 
 class ScriptSurface;
 
+// Pixel memory a surface was lent by its owner (a Buffer holding the same bytes). Both must go
+// on seeing their own bytes: before the surface's pixels are written while the owner still
+// shares them, the owner is asked to take a copy of its own.
+class LentPixels {
+public:
+    LentPixels() = default;
+    LentPixels(const LentPixels&) = delete;
+    LentPixels& operator=(const LentPixels&) = delete;
+    virtual ~LentPixels() = default;
+    virtual std::uint8_t* data() const = 0;
+    // Whether the surface alone has the bytes now; false when the owner still shares them and
+    // could not take its copy.
+    virtual bool separate() = 0;
+};
+
 // What shows a surface's pixel memory (the "FrameBuffer" Buffer). Surface and view point at
 // each other until either goes; whichever goes first cuts both links.
 class SurfaceView {
@@ -46,7 +61,7 @@ public:
 
     std::uint32_t typeTag() const { return kDibSurfaceTag; }
     bool isValid() const { return m_surface != nullptr; }
-    // The lowest address of the pixel memory; null without pixels.
+    // The lowest address of the pixel memory, to be written; null without pixels.
     std::uint8_t* lockBits();
     void unlockBits() {}
     std::uint32_t sizeInBytes() const;
@@ -60,15 +75,23 @@ public:
     void detachView();
     const gfx::NxPixelBuffer* pixelView() const;
     bool createFromDib(const gfx::NxBitmapInfoHeader* header, const void* bits, int bitCount);
-    gfx::NxSurface* surface() const { return m_surface.get(); }
+    // A 32-bit surface whose pixels are `pixels`, already in the surface's layout.
+    bool createOver(std::int32_t width, std::int32_t height, std::shared_ptr<LentPixels> pixels);
+    // The surface, for any use that may write to it; null without pixels, or when its lent
+    // pixels could not be made its own.
+    gfx::NxSurface* surface();
 
     // The view currently linked, null when there is none.
     SurfaceView* view() const { return m_view; }
 
 private:
     friend class SurfaceView;
+    // Whether the pixels are the surface's own, separating lent ones first.
+    bool ownPixels();
+
     SurfaceView* m_view = nullptr;
     std::unique_ptr<gfx::NxSurface> m_surface;
+    std::shared_ptr<LentPixels> m_lent;  // while the pixels may still be shared
 };
 
 // Told just before a surface's pixels are freed, so that whatever shows them (the view) lets go

@@ -174,4 +174,47 @@ do
   checkError(INVALID_BUFFER, function() return b.size(s) end)
 end
 
+-- A 32-bit picture's bits become the surface without a copy; each side still keeps its own bytes
+do
+  local pixels = "\1\2\3\4\5\6\7\8\9\10\11\12\13\14\15\16\17\18\19\20\21\22\23\24"
+  local function make(h)
+    local header = app.createBuffer(40)
+    header:setStringData(1, info(3, h, 32))
+    local bits = app.createBuffer(24)
+    bits:setStringData(1, pixels)
+    return header, bits
+  end
+  for _, h in ipairs({2, -2}) do
+    local header, bits = make(h)
+    local s = app.createSurface(header, bits)
+    checkEqual(s:buffer():stringData(), pixels, "every byte as given, alpha too (" .. h .. ")")
+    bits:setStringData(1, "\99")
+    checkEqual(s:buffer():stringData(1, 1), "\1", "writing the bits afterwards leaves the surface alone")
+    checkEqual(bits:stringData(1, 2), "\99\2", "the bits keep what was written")
+    s:buffer():setStringData(2, "\77")
+    checkEqual(bits:stringData(2, 1), "\2", "writing the surface leaves the bits alone")
+  end
+  local header, bits = make(2)
+  local s = app.createSurface(header, bits)
+  s:buffer():setStringData(1, "\88")
+  checkEqual(bits:stringData(), pixels, "the surface written first: the bits are unchanged")
+  bits:release()
+  checkEqual(s:buffer():stringData(1, 2), "\88\2", "released bits leave the surface its pixels")
+  header, bits = make(2)
+  s = app.createSurface(header, bits)
+  bits:release()
+  checkEqual(s:buffer():stringData(), pixels, "bits released before any write")
+  s:release()
+  header, bits = make(2)
+  s = app.createSurface(header, bits)
+  s:release()
+  checkEqual(bits:stringData(), pixels, "a released surface gives the bits back whole")
+  checkEqual(bits:resize(30), true, "and they can be resized again")
+  local t = app.createSurface(header, bits)
+  local u = app.createSurface(header, bits)
+  t:buffer():setStringData(1, "\55")
+  checkEqual(u:buffer():stringData(1, 1), "\1", "two surfaces over one Buffer are two pictures")
+  checkEqual(bits:stringData(1, 1), "\1", "and the Buffer a third")
+end
+
 finish()
