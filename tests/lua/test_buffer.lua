@@ -38,6 +38,7 @@ do
   checkEqual(z:stringData(), "a\0b\0\0c", "stringData returns the zero bytes")
   checkEqual(app.createStringBuffer(12):stringData(), "12", "number text")
   checkEqual(app.createStringBuffer(nil):stringData(), "nil", "nil gives the text nil")
+  checkEqual(app.createStringBuffer():stringData(), "nil", "no argument gives the text nil too")
 end
 
 -- stringData bounds

@@ -61,7 +61,8 @@ checkError("\142\169\149\170\142\169\144g\130\240\138\220\130\222\131e\129[\131u
 checkError("app.separateDoFile()  \131X\131N\131\138\131v\131g\131t\131@\131C\131\139\130\170\140\169\130\194\130\169\130\232\130\220\130\185\130\241\129F"
   .. file("missing.lua"), app.separateDoFile, file("missing.lua"))
 checkError("test_separate.lua:", function() app.separateDoFile(file("missing.lua")) end)
-checkError("app.separateDoFile()  ", app.separateDoFile)
+checkError("app.separateDoFile()  \131X\131N\131\138\131v\131g\131t\131@\131C\131\139\130\170\140\169\130\194\130\169\130\232\130\220\130\185\130\241\129Fnil",
+  app.separateDoFile)
 do
   local saved = tostring
   tostring = function() return nil end
