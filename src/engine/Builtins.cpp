@@ -65,6 +65,8 @@ int hostExecute(lua_State* L)
             if (Console* console = engine->console(false))
                 console->drainOutput();
         });
+        if (engine)
+            engine->noteProcessEnded();
     }
     if (!result) {
         reportError({ErrorSource::Process, msg::text(msg::Id::ErrorCaption), result.error().message});

@@ -88,6 +88,13 @@ public:
     void setStallCheck(std::chrono::milliseconds interval, StallHandler handler);
     // The event loop ran (the script pumped messages or waited in a dialog): not stuck.
     void noteEventLoop() noexcept { m_busySince = std::chrono::steady_clock::now(); }
+    // A command the script ran has ended. In the viewer, waiting for it was not being stuck; a
+    // batch run's time limit counts it.
+    void noteProcessEnded() noexcept
+    {
+        if (m_streamMode == Streams::Queued)
+            noteEventLoop();
+    }
 
     // Counts the host's entries into the state; the stall check only runs inside one.
     void enterFromHost() noexcept;

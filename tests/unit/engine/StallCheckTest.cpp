@@ -88,6 +88,14 @@ TEST_F(StallCheckTest, TurningTheEventLoopKeepsAScriptAlive)
     EXPECT_EQ(global("done"), "yes");
 }
 
+TEST_F(StallCheckTest, WaitingForACommandIsNotBeingStuck)
+{
+    run("function onNextImage() os.execute('sleep 0.2') local t = os.clock() while os.clock() - t < 0.02 do end done = 'yes' end");
+    EXPECT_EQ(reportOf("onNextImage"), "");
+    EXPECT_EQ(asked, 0);
+    EXPECT_EQ(global("done"), "yes");
+}
+
 TEST_F(StallCheckTest, StoppingANestedEventLeavesItsCallerRunning)
 {
     // The outer event waits in a nested event (as in a dialog) that gets stuck.
