@@ -354,8 +354,18 @@ local CANCELLED = {}
 -------------------------------------------------------------------------------
 -- Plug-ins
 
+-- The plug-in folder beside the program: the script folder is the program's "script" folder
+-- and the current directory while this file runs.
+local function pluginFolder()
+  local besideScript = app.joinPath(folderOf(app.getCurrentDirectory()), "plugins")
+  if table.getn(app.findFile(app.joinPath(besideScript, "*.spi"))) > 0 then
+    return besideScript
+  end
+  return app.joinPath(app.getApplicationPath(), "plugins")
+end
+
 local function loadPlugins()
-  local folder = app.joinPath(app.getApplicationPath(), "plugins")
+  local folder = pluginFolder()
   local names = app.findFile(app.joinPath(folder, "*.spi"))
   local list = {}
   for i = 1, table.getn(names) do
