@@ -7,9 +7,10 @@ FUZZ_SECONDS ?= 60
 PLUGIN_FUZZERS := fuzz_png fuzz_gif fuzz_webp fuzz_tiff fuzz_avif fuzz_heif fuzz_jxl
 FUZZERS    := fuzz_bmp fuzz_jpeg fuzz_scanner fuzz_value_tree fuzz_archive_tree fuzz_zip_directory fuzz_archive_plugin $(PLUGIN_FUZZERS)
 JOBS       ?= $(shell nproc)
+PREFIX     ?= /usr/local
 CMAKE_GEN  := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
-.PHONY: all deps build run test asan bench fuzz clean
+.PHONY: all deps build run test install deb asan bench fuzz clean
 
 all: build
 
@@ -25,6 +26,13 @@ run: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# DESTDIR (staging) is honoured by cmake --install itself.
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+deb: build
+	cd $(BUILD) && cpack -G DEB
 
 asan: deps
 	cmake -S . -B $(ASAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DSELVARIN_SANITIZE=ON

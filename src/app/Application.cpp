@@ -10,6 +10,7 @@
 #include "image/ScriptSurface.h"
 #include "platform/Desktop.h"
 #include "platform/Dialogs.h"
+#include "platform/Environment.h"
 #include "platform/Locale.h"
 #include "platform/Paths.h"
 #include "platform/Profile.h"
@@ -25,6 +26,7 @@
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -137,7 +139,33 @@ bool Application::start()
 
     m_frame->show();
     m_frame->update();
+    if (!platform::environmentValue("SELVARIN_REPORT_START").value_or("").empty())
+        reportStartAndQuit();
     return true;
+}
+
+void Application::reportStartAndQuit()
+{
+    // A check of an installed program without a screen: what start-up showed goes to standard
+    // output, then the program closes as at a normal exit. Pictures loaded later by the script
+    // (a folder listing) are waited for a while.
+    auto* timer = new QTimer(this);
+    auto waited = std::make_shared<QElapsedTimer>();
+    waited->start();
+    connect(timer, &QTimer::timeout, this, [this, timer, waited] {
+        const gfx::NxSurface* shown = frontImage();
+        if (!shown && waited->elapsed() < 10000)
+            return;
+        timer->stop();
+        std::printf("title: %s\n", m_frame ? m_frame->windowTitle().toUtf8().constData() : "");
+        if (shown)
+            std::printf("image: %dx%d\n", shown->width(), shown->height());
+        else
+            std::printf("image: none\n");
+        std::fflush(stdout);
+        QCoreApplication::exit(0);
+    });
+    timer->start(50);
 }
 
 void Application::watchForStalls()

@@ -122,6 +122,7 @@ private:
     void openConsole(bool show);
     void watchForStalls();
     void showHelp();
+    void reportStartAndQuit();
     void destroyMainFrame();
     void exitInstance();
     void raise(const char* event, std::optional<std::string_view> text = std::nullopt);
