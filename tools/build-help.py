@@ -50,7 +50,7 @@ def main(argv):
     for page in pages:
         with open(page, encoding="utf-8") as f:
             text = f.read()
-        md = markdown.Markdown(extensions=["tables", "fenced_code", "toc", "attr_list", "sane_lists"],
+        md = markdown.Markdown(extensions=["tables", "fenced_code", "toc", "attr_list", "def_list", "sane_lists"],
                                extension_configs={"toc": {"slugify": slugify_unicode, "toc_depth": "2-3"}})
         body = md.convert(text)
         body = re.sub(r'(href=")([^"#/:]+\.md)(#[^"]*)?"', relink, body)
