@@ -801,7 +801,7 @@ local function archiveItems(path, task)
   taskMessage(task, TEXT.readingArchive)
   if info.filesize >= LARGE_ARCHIVE_BYTES then
     showTaskWindow(task)
-    taskStep(task, 0)
+    if not taskStep(task, 0) then return nil end
   end
   local tree, _, failure = plugin:getArchiveInfo(path)
   if failure ~= nil or type(tree) ~= "table" then
@@ -904,6 +904,10 @@ local function withTask(message, work)
   state.busy = false
   if not ok then
     error(a, 0)
+  end
+  -- Cancel pressed during the last pump, after the work's own last look.
+  if task.cancelled then
+    return nil
   end
   return a, b, c
 end

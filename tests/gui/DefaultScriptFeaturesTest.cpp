@@ -6,6 +6,7 @@
 #include "platform/TextCodec.h"
 #include "tools/FileListFrame.h"
 #include "tools/GridView.h"
+#include "tools/ProgressFrame.h"
 
 #include <QBuffer>
 #include <QTest>
@@ -385,6 +386,94 @@ TEST_F(DefaultScriptFeaturesTest, PageKeysGoToTheFoldersAndArchivesBeside)
     EXPECT_EQ(title(), "1.bmp (1/1) - Selvarin");
     key(Qt::Key_PageUp);
     EXPECT_CONTAINS(status(), "前のフォルダはありません");
+    EXPECT_EQ(boxes(), "");
+}
+
+// Presses Cancel on the progress window as soon as one shows, and counts the windows it saw.
+class CancelPresser {
+public:
+    explicit CancelPresser(bool press) : m_press(press)
+    {
+        m_timer.setInterval(0);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                auto* f = qobject_cast<tools::CProgressFrame*>(w);
+                if (!f || f->isGone() || !f->isVisible() || f == m_last)
+                    continue;
+                m_last = f;
+                ++m_seen;
+                if (m_press)
+                    f->view()->cancelButton()->click();
+            }
+        });
+        m_timer.start();
+    }
+    int seen() const { return m_seen; }
+
+private:
+    QTimer m_timer;
+    bool m_press;
+    int m_seen = 0;
+    QPointer<tools::CProgressFrame> m_last;
+};
+
+bool progressWindowVisible()
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* f = qobject_cast<tools::CProgressFrame*>(w); f && !f->isGone() && f->isVisible())
+            return true;
+    return false;
+}
+
+TEST_F(DefaultScriptFeaturesTest, CancelStopsReadingAnArchiveAndKeepsTheShownList)
+{
+    // An archive this large shows the progress window before it is read.
+    std::vector<fixtures::ZipMember> members = {{"p.jpg", fixtures::Bytes()}, {"padding.bin", fixtures::Bytes(33u << 20, 0)}};
+    const std::string page = jpegBytes(6, 6);
+    members[0].data.assign(page.begin(), page.end());
+    fs::create_directories(pictures / "a");
+    writeFile(pictures / "a" / "1.bmp", bmpBytes(3, 3));
+    writeFile(pictures / "a" / "2.bmp", bmpBytes(4, 4));
+    writeBytes(pictures / "b.cbz", fixtures::writeZip(members));
+    start({pictures / "a" / "1.bmp"});
+    ASSERT_EQ(title(), "1.bmp (1/2) - Selvarin");
+    {
+        CancelPresser presser(true);
+        key(Qt::Key_PageDown);
+        EXPECT_EQ(presser.seen(), 1);
+    }
+    EXPECT_CONTAINS(status(), "読み込みを中止しました");
+    EXPECT_EQ(title(), "1.bmp (1/2) - Selvarin");
+    EXPECT_FALSE(progressWindowVisible());
+    command(NextImage);
+    EXPECT_EQ(title(), "2.bmp (2/2) - Selvarin") << "the list is still the folder's";
+    EXPECT_EQ(shownWidth(), 4);
+
+    // Left alone, the same archive opens and its window goes away.
+    {
+        CancelPresser watcher(false);
+        key(Qt::Key_PageDown);
+        EXPECT_EQ(watcher.seen(), 1);
+    }
+    EXPECT_EQ(title(), "b.cbz / p.jpg (1/1) - Selvarin");
+    EXPECT_FALSE(progressWindowVisible());
+    EXPECT_EQ(boxes(), "");
+}
+
+TEST_F(DefaultScriptFeaturesTest, AnArchiveRemovedAfterListingSaysSo)
+{
+    writeBytes(pictures / "c.cbz",
+               fixtures::writeArchive("zip", "", {member("1.jpg", jpegBytes(5, 5)), member("2.jpg", jpegBytes(7, 7))}));
+    start({pictures / "c.cbz"});
+    ASSERT_EQ(title(), "c.cbz / 1.jpg (1/2) - Selvarin");
+    fs::remove(pictures / "c.cbz");
+    command(NextImage);
+    EXPECT_EQ(title(), "c.cbz / 1.jpg (1/2) - Selvarin") << "the shown page stays";
+    EXPECT_EQ(shownWidth(), 5);
+    EXPECT_CONTAINS(status(), "2.jpg（アーカイブが見つかりません）");
+    // Reading the list again finds nothing and says why.
+    key(Qt::Key_F5);
+    EXPECT_CONTAINS(status(), "c.cbz（ファイルが見つかりません）");
     EXPECT_EQ(boxes(), "");
 }
 

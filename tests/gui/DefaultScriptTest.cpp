@@ -3,6 +3,10 @@
 
 #include "DefaultScriptFixture.h"
 
+#include "tools/ProgressFrame.h"
+
+#include <QTest>
+
 namespace {
 
 using namespace defaultscript;
@@ -141,6 +145,30 @@ TEST_F(DefaultScriptTest, AFolderOfTenThousandFiles)
     EXPECT_EQ(title(), "09999.bmp (10000/10000) - Selvarin");
     EXPECT_EQ(shownWidth(), 9);
     EXPECT_CONTAINS(status(), "読み込めなかった画像: 00001.bmp（ファイルが空です） ほか9997件");
+    EXPECT_EQ(boxes(), "");
+}
+
+TEST_F(DefaultScriptTest, AFolderOfTwentyThousandPicturesInNaturalOrder)
+{
+    // Hard links of one tiny picture: every file is readable and making them costs little. The
+    // names are not padded, so the host's listing order is not the natural one.
+    writeFile(pictures / "p1.bmp", bmpBytes(3, 2));
+    char name[32];
+    for (int i = 2; i <= 20000; ++i) {
+        std::snprintf(name, sizeof name, "p%d.bmp", i);
+        fs::create_hard_link(pictures / "p1.bmp", pictures / name);
+    }
+    start({pictures});
+    EXPECT_EQ(title(), "p1.bmp (1/20000) - Selvarin");
+    command(NextImage);
+    EXPECT_EQ(title(), "p2.bmp (2/20000) - Selvarin");
+    QTest::keyClick(application->imageView(), Qt::Key_End);
+    EXPECT_EQ(title(), "p20000.bmp (20000/20000) - Selvarin");
+    command(PrevImage);
+    EXPECT_EQ(title(), "p19999.bmp (19999/20000) - Selvarin");
+    EXPECT_EQ(shownWidth(), 3);
+    for (QWidget* w : QApplication::topLevelWidgets())
+        EXPECT_FALSE(qobject_cast<tools::CProgressFrame*>(w) && w->isVisible()) << "the progress window was closed";
     EXPECT_EQ(boxes(), "");
 }
 
