@@ -4,6 +4,7 @@
 --   checkEqual(actual, expected, name)
 --   checkError(pattern, f, ...)       -- f(...) must raise an error whose text matches pattern (plain find)
 --   finish()                          -- prints "N passed, N failed" and exits non-zero on a failure
+--   readFile(path)                    -- the bytes of a file, or nil when it cannot be read
 
 local passed, failed = 0, 0
 
@@ -38,4 +39,12 @@ end
 function finish()
   print(passed .. " passed, " .. failed .. " failed")
   if failed > 0 then os.exit(1) end
+end
+
+function readFile(path)
+  local f = io.open(path, "rb")
+  if not f then return nil end
+  local text = f:read("*a")
+  f:close()
+  return text
 end

@@ -7,17 +7,9 @@ local docPath = os.getenv("SELVARIN_API_DOC")
 local sourceDir = os.getenv("SELVARIN_SOURCE")
 check(docPath ~= nil and sourceDir ~= nil, "the test is told where the reference and the sources are")
 
-local function readAll(path)
-  local f = io.open(path, "rb")
-  if not f then return nil end
-  local text = f:read("*a")
-  f:close()
-  return text
-end
-
 -- The heading lines of the reference, each with a newline in front, so "\n###" finds them.
 local headings = {}
-for line in string.gfind((readAll(docPath) or "") .. "\n", "([^\n]*)\n") do
+for line in string.gfind((readFile(docPath) or "") .. "\n", "([^\n]*)\n") do
   if string.find(line, "^#+ ") then table.insert(headings, line) end
 end
 check(table.getn(headings) > 50, "the reference has its headings")
@@ -69,7 +61,7 @@ local function scan(folder)
       if info and info.isDirectory then
         scan(path)
       elseif string.find(name, "%.cpp$") then
-        for event in string.gfind(readAll(path) or "", "\"(on[A-Z][%w_]*)\"") do
+        for event in string.gfind(readFile(path) or "", "\"(on[A-Z][%w_]*)\"") do
           if not events[event] then events[event] = true count = count + 1 end
         end
       end

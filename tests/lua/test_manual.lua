@@ -8,16 +8,8 @@ local scriptDir = os.getenv("SELVARIN_SCRIPT_DIR")
 check(manualPath ~= nil and sourceDir ~= nil and scriptDir ~= nil,
       "the test is told where the manual, the sources and the script are")
 
-local function readAll(path)
-  local f = io.open(path, "rb")
-  if not f then return nil end
-  local text = f:read("*a")
-  f:close()
-  return text
-end
-
 -- The manual and the command table are both UTF-8, so their bytes compare directly.
-local manual = readAll(manualPath) or ""
+local manual = readFile(manualPath) or ""
 check(string.len(manual) > 10000, "the manual is written")
 
 local function mentioned(text)
@@ -25,7 +17,7 @@ local function mentioned(text)
 end
 
 -- The rows of the menu table: { depth, id, "caption" }; separators have no caption.
-local commands = readAll(app.joinPath(sourceDir, "app/Commands.cpp")) or ""
+local commands = readFile(app.joinPath(sourceDir, "app/Commands.cpp")) or ""
 local _, _, menuTable = string.find(commands, "kMenu%[%] = (%b{})")
 check(menuTable ~= nil, "the menu table is found")
 local captions = 0
@@ -45,7 +37,7 @@ end
 check(captions >= 40, "the menu's captions are found")
 
 -- Keys the default script takes in onKeyDown.
-local script = readAll(app.joinPath(scriptDir, "start.lua")) or ""
+local script = readFile(app.joinPath(scriptDir, "start.lua")) or ""
 local keys = 0
 for key in string.gfind(script, "key == \"([^\"]+)\"") do
   keys = keys + 1
