@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <new>
 
@@ -66,9 +67,17 @@ bool NxSurface::allocate(std::int32_t width, std::int32_t height, bool zeroFill)
     std::unique_ptr<std::byte[]> header = makeHeader(width, height, bytes);
     if (!header)
         return false;
-    std::unique_ptr<std::uint8_t[]> block(zeroFill ? new (std::nothrow) std::uint8_t[static_cast<std::size_t>(bytes)]()
-                                                   : new (std::nothrow) std::uint8_t[static_cast<std::size_t>(bytes)]);
-    if (!block || !attachPixels(std::move(header), block.get()))
+    // Pixels start on a cache line, so that every row of a 32 bpp surface whose width is a
+    // multiple of 8 (the strip's 640) starts aligned and the vector kernels need no scalar head.
+    constexpr std::size_t kAlignment = 64;
+    const std::size_t blockBytes = static_cast<std::size_t>(bytes) + kAlignment - 1;
+    std::unique_ptr<std::uint8_t[]> block(zeroFill ? new (std::nothrow) std::uint8_t[blockBytes]()
+                                                   : new (std::nothrow) std::uint8_t[blockBytes]);
+    if (!block)
+        return false;
+    const auto address = reinterpret_cast<std::uintptr_t>(block.get());
+    std::uint8_t* bits = block.get() + (kAlignment - address % kAlignment) % kAlignment;
+    if (!attachPixels(std::move(header), bits))
         return false;
     m_pixelBlock = std::move(block);
     return true;
