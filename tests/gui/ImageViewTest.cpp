@@ -1,5 +1,7 @@
 #include "AppFixture.h"
 
+#include "app/MainFrame.h"
+
 #include "gfx/NxSurface.h"
 #include "view/ImageView.h"
 
@@ -181,6 +183,20 @@ TEST_F(OperateModeTest, MissingKeyMeansPageTurn)
     writeIni("[Setting]\nOther=1\n");
     startWith(startScript());
     EXPECT_EQ(application->imageView()->operateMode(), 0);
+}
+
+// The manual tells users to press Ctrl+N after editing the profile: the mode changes at once.
+TEST_F(OperateModeTest, CtrlNReadsTheProfileAgain)
+{
+    writeIni("[Setting]\nOperateMode=0\n");
+    startWith(startScript());
+    ASSERT_EQ(application->imageView()->operateMode(), 0);
+    writeIni("[Setting]\nOperateMode=1\n");
+    application->mainFrame()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(application->mainFrame()));
+    QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : application->mainFrame();
+    QTest::keyClick(target, Qt::Key_N, Qt::ControlModifier);
+    EXPECT_EQ(application->imageView()->operateMode(), 1);
 }
 
 }  // namespace
