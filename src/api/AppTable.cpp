@@ -3,6 +3,7 @@
 #include "AppClipboard.h"
 #include "AppDialogs.h"
 #include "AppFiles.h"
+#include "AppPrefetch.h"
 #include "AppText.h"
 #include "AppView.h"
 #include "SeparateExecution.h"
@@ -32,7 +33,7 @@ namespace {
 //   showOptionalDialog, findFile, joinPath, splitPath, splitExtension, getFileInfo,
 //   isSupportedBmp, getPictureInfoBmp, loadBmp, isSupportedJpeg, getPictureInfoJpeg, loadJpeg,
 //   createBmpFileHeader, createSurface, loadSusiePlugin, createProgressWindow, createBuffer,
-//   createFileBuffer, createStringBuffer.
+//   createFileBuffer, createStringBuffer, prefetch.
 constexpr std::span<const engine::HostFunction> kGroups[] = {
     kApplicationFunctions,
     kDesktopSizeFunctions,
@@ -50,6 +51,7 @@ constexpr std::span<const engine::HostFunction> kGroups[] = {
     kSusiePluginFunctions,
     kProgressWindowFunctions,
     kBufferFunctions,
+    kPrefetchFunctions,
 };
 
 }  // namespace

@@ -1,11 +1,13 @@
 #include "ScriptCodecs.h"
 
+#include "AppPrefetch.h"
 #include "ScriptBuffer.h"
 
 #include "engine/Args.h"
 #include "engine/ScriptCall.h"
 #include "image/BmpCodec.h"
 #include "image/JpegCodec.h"
+#include "image/PrefetchCache.h"
 #include "platform/FileIo.h"
 
 #include <cstring>
@@ -81,6 +83,17 @@ MemoryBlock* openDataArg(lua_State* L, int narg)
     return object ? object->block : nullptr;
 }
 
+// What a decoder makes of the bytes: prepared ahead when the prefetch cache has them.
+template <image::PrefetchFormat Format, auto Decode>
+std::optional<image::DibPair> decodeSource(lua_State* L, const Source& source)
+{
+    if (image::PrefetchCache* cache = prefetchCache(L)) {
+        if (auto pair = cache->take(Format, source.bytes()))
+            return pair;
+    }
+    return Decode(source.bytes(), image::DecodeLimits{});
+}
+
 int pushPair(lua_State* L, image::DibPair pair)
 {
     pushBuffer(L, std::make_unique<GlobalHeapBlock>(std::move(pair.header)));
@@ -122,7 +135,7 @@ int loadBmp(lua_State* L)
     auto source = sourceArg(L, 1);
     if (!source->ok())
         return 0;
-    auto pair = image::loadBmp(source->bytes());
+    auto pair = decodeSource<image::PrefetchFormat::Bmp, image::loadBmp>(L, *source);
     // Unlocked before the results are made: their allocation may release the source Buffer.
     source.reset();
     return pair ? pushPair(L, std::move(*pair)) : 0;
@@ -163,7 +176,7 @@ int loadJpeg(lua_State* L)
     auto source = sourceArg(L, 1);
     if (!source->ok())
         return 0;
-    auto pair = image::loadJpeg(source->bytes());
+    auto pair = decodeSource<image::PrefetchFormat::Jpeg, image::loadJpeg>(L, *source);
     source.reset();
     return pair ? pushPair(L, std::move(*pair)) : 0;
 }

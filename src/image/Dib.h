@@ -5,6 +5,7 @@
 
 #include <selvarin/spi.h>
 
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <span>
@@ -38,6 +39,9 @@ struct DecodeLimits {
     // least a complete picture of that size can be coded in); below it, truncated data still
     // decode as far as they go.
     std::uint64_t unjustifiedPixels = std::uint64_t{1} << 24;
+    // Set by another thread to abandon a decode that nobody waits for any more; looked at
+    // between rows.
+    const std::atomic<bool>* cancel = nullptr;
 };
 
 // a × b, false when the product does not fit 64 bits.

@@ -190,7 +190,8 @@ void cmykToBgr(const JSAMPLE* in, std::uint8_t* out, JDIMENSION width, bool inve
 }
 
 // Decodes every row into `bits`, the first scanline into the last row.
-bool decodeGuarded(Session& s, std::uint8_t* bits, std::size_t stride, JDIMENSION width, JDIMENSION height)
+bool decodeGuarded(Session& s, std::uint8_t* bits, std::size_t stride, JDIMENSION width, JDIMENSION height,
+                   const std::atomic<bool>* cancel)
 {
     if (setjmp(s.error.recovery))
         return false;
@@ -202,6 +203,8 @@ bool decodeGuarded(Session& s, std::uint8_t* bits, std::size_t stride, JDIMENSIO
     if (s.cmyk)
         inks = (*s.cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&s.cinfo), JPOOL_IMAGE, width * 4, 1);
     while (s.cinfo.output_scanline < height) {
+        if (cancel && cancel->load(std::memory_order_relaxed))
+            return false;
         const JDIMENSION n = s.cinfo.output_scanline;
         std::uint8_t* row = bits + stride * (height - 1 - n);
         if (inks) {
@@ -290,7 +293,7 @@ std::optional<DibPair> loadJpeg(Bytes data, const DecodeLimits& limits)
             for (JDIMENSION y = 0; y < height; ++y)
                 std::fill_n(out.data() + stride * y + stride - 4, 4, 0);
         }
-        if (!decodeGuarded(s, out.data(), stride, width, height))
+        if (!decodeGuarded(s, out.data(), stride, width, height, limits.cancel))
             return std::nullopt;
     }
     const std::size_t headerBytes = kInfoHeaderBytes + 4 * colours;

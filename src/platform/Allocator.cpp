@@ -1,6 +1,7 @@
 #include "Allocator.h"
 
 #include <malloc.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -10,6 +11,15 @@ void keepLargeBlocksInHeap()
     // the next picture rather than handed back at once.
     mallopt(M_MMAP_THRESHOLD, 256 << 20);
     mallopt(M_TRIM_THRESHOLD, 512 << 20);
+}
+
+std::uint64_t physicalMemoryBytes() noexcept
+{
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long pageSize = ::sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || pageSize <= 0)
+        return 0;
+    return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize);
 }
 
 }  // namespace platform

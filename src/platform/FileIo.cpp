@@ -149,6 +149,20 @@ Result<memory::OwnedHandle> readFileToBlock(std::string_view scriptPath, std::ui
     return block;
 }
 
+bool readOsFile(const std::string& osPath, std::uint64_t maxSize, std::vector<std::uint8_t>& out)
+{
+    const UniqueFd fd(openPlainFile(osPath, O_RDONLY));
+    struct stat st;
+    if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || st.st_size < 0 || static_cast<std::uint64_t>(st.st_size) > maxSize)
+        return false;
+    out.resize(static_cast<std::size_t>(st.st_size));
+    if (!readFully(fd.get(), out.data(), out.size()))
+        return false;
+    // A file that grew while it was read is read again by whoever shows it.
+    std::uint8_t extra;
+    return ::read(fd.get(), &extra, 1) == 0;
+}
+
 Status writeFileReplacing(std::string_view scriptPath, const void* data, std::size_t size)
 {
     const std::string osPath = toOsPath(scriptPath);

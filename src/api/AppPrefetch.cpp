@@ -1,0 +1,106 @@
+#include "AppPrefetch.h"
+
+#include "ScriptBuffer.h"
+
+#include "engine/Args.h"
+#include "engine/Messages.h"
+#include "image/PrefetchCache.h"
+#include "platform/Paths.h"
+
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace api {
+namespace {
+
+namespace args = engine::args;
+namespace msg = engine::msg;
+
+constexpr const char* kCacheKey = "selvarin.prefetch";
+constexpr const char* kHolderClass = "selvarin.prefetch.holder";
+
+// The registry's hold on the cache: the state's collector ends it when the state closes.
+struct Holder {
+    image::PrefetchCache* cache;
+};
+
+int holderGc(lua_State* L)
+{
+    auto* holder = static_cast<Holder*>(luaL_checkudata(L, 1, kHolderClass));
+    delete std::exchange(holder->cache, nullptr);
+    return 0;
+}
+
+image::PrefetchCache& ensureCache(lua_State* L)
+{
+    if (image::PrefetchCache* cache = prefetchCache(L))
+        return *cache;
+    auto* holder = static_cast<Holder*>(lua_newuserdata(L, sizeof(Holder)));  // [+1]
+    holder->cache = nullptr;
+    if (luaL_newmetatable(L, kHolderClass)) {  // [+1]
+        lua_pushcfunction(L, holderGc);
+        lua_setfield(L, -2, "__gc");
+    }
+    lua_setmetatable(L, -2);                     // [-1]
+    lua_setfield(L, LUA_REGISTRYINDEX, kCacheKey);  // [-1]
+    image::PrefetchCache::Limits limits;
+    limits.bytes = image::PrefetchCache::defaultByteLimit();
+    auto cache = std::make_unique<image::PrefetchCache>(limits);
+    holder->cache = cache.release();
+    return *holder->cache;
+}
+
+// app.prefetch(source, ...): each source a path (text or number) or a Buffer, most likely
+// first; nil and false stand for no source. Replaces the previous wish; without sources the
+// prepared pictures are dropped.
+int prefetch(lua_State* L)
+{
+    const int count = lua_gettop(L);
+    std::vector<image::PrefetchSource> sources;
+    std::vector<int> buffers;  // argument positions, resolved after every conversion
+    for (int i = 1; i <= count; ++i) {
+        const int type = lua_type(L, i);
+        if (type == LUA_TNIL || (type == LUA_TBOOLEAN && !lua_toboolean(L, i)))
+            continue;
+        if (type == LUA_TSTRING || type == LUA_TNUMBER) {
+            image::PrefetchSource source;
+            source.osPath = platform::absoluteOsPath(platform::toOsPath(args::checkText(L, i)));
+            sources.push_back(std::move(source));
+            continue;
+        }
+        if (!testBuffer(L, i))
+            args::argError(L, i, msg::text(msg::Id::InvalidBufferHandle));
+        buffers.push_back(i);
+        sources.emplace_back().inMemory = true;
+    }
+    image::PrefetchCache& cache = ensureCache(L);
+    std::size_t next = 0;
+    for (image::PrefetchSource& source : sources) {
+        if (!source.inMemory)
+            continue;
+        MemoryBlock& block = checkBuffer(L, buffers[next++]);
+        const BlockLock lock(block);
+        if (lock.data())
+            source.bytes.assign(lock.data(), lock.data() + block.size());
+    }
+    cache.hint(std::move(sources));
+    return 0;
+}
+
+}  // namespace
+
+image::PrefetchCache* prefetchCache(lua_State* L)
+{
+    lua_getfield(L, LUA_REGISTRYINDEX, kCacheKey);  // [+1]
+    auto* holder = static_cast<Holder*>(lua_touserdata(L, -1));
+    lua_pop(L, 1);
+    return holder ? holder->cache : nullptr;
+}
+
+const engine::HostFunction kPrefetchFunctions[1] = {
+    SELVARIN_HOST("prefetch", prefetch),
+};
+
+}  // namespace api
