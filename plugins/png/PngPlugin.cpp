@@ -14,25 +14,17 @@ SPI_EXPORT int SPI_CALL GetPluginInfo(int infono, char* buf, int buflen)
 
 SPI_EXPORT int SPI_CALL IsSupported(const char*, const void* dw)
 {
-    return dw && pngplugin::hasSignature(static_cast<const std::uint8_t*>(dw), 2048) ? 1 : 0;
+    return plugin::supportedEntry(dw, pngplugin::hasSignature);
 }
 
 SPI_EXPORT int SPI_CALL GetPictureInfo(const char* buf, intptr_t len, unsigned int flag, SpiPictureInfo* info)
 {
-    return plugin::pictureInfoEntry(buf, len, flag, info,
-                                    [](const std::uint8_t* data, std::size_t size, SpiPictureInfo& out, std::string& text) {
-                                        pngplugin::PngHeader h;
-                                        const int rc = pngplugin::readHeader(data, size, h);
-                                        if (rc != SPI_SUCCESS)
-                                            return rc;
-                                        out.width = static_cast<std::int32_t>(h.width);
-                                        out.height = static_cast<std::int32_t>(h.height);
-                                        out.x_density = plugin::perInch(h.xPerMetre);
-                                        out.y_density = plugin::perInch(h.yPerMetre);
-                                        out.colorDepth = static_cast<std::int16_t>(h.bitDepth * h.channels);
-                                        text = pngplugin::describe(h);
-                                        return SPI_SUCCESS;
-                                    });
+    return plugin::headerInfoEntry<pngplugin::PngHeader>(
+        buf, len, flag, info, pngplugin::readHeader,
+        [](const pngplugin::PngHeader& h) {
+            return plugin::PictureFacts{h.width, h.height, h.bitDepth * h.channels, h.xPerMetre, h.yPerMetre};
+        },
+        pngplugin::describe);
 }
 
 SPI_EXPORT int SPI_CALL GetPicture(const char* buf, intptr_t len, unsigned int flag, HLOCAL* pHBInfo, HLOCAL* pHBm,

@@ -11,25 +11,17 @@ SPI_EXPORT int SPI_CALL GetPluginInfo(int infono, char* buf, int buflen)
 
 SPI_EXPORT int SPI_CALL IsSupported(const char*, const void* dw)
 {
-    return dw && tiffplugin::hasSignature(static_cast<const std::uint8_t*>(dw), 2048) ? 1 : 0;
+    return plugin::supportedEntry(dw, tiffplugin::hasSignature);
 }
 
 SPI_EXPORT int SPI_CALL GetPictureInfo(const char* buf, intptr_t len, unsigned int flag, SpiPictureInfo* info)
 {
-    return plugin::pictureInfoEntry(buf, len, flag, info,
-                                    [](const std::uint8_t* data, std::size_t size, SpiPictureInfo& out, std::string& text) {
-                                        tiffplugin::TiffHeader h;
-                                        const int rc = tiffplugin::readHeader(data, size, h);
-                                        if (rc != SPI_SUCCESS)
-                                            return rc;
-                                        out.width = static_cast<std::int32_t>(h.width);
-                                        out.height = static_cast<std::int32_t>(h.height);
-                                        out.x_density = plugin::perInch(h.xPerMetre);
-                                        out.y_density = plugin::perInch(h.yPerMetre);
-                                        out.colorDepth = static_cast<std::int16_t>(h.bitsPerSample * h.samplesPerPixel);
-                                        text = tiffplugin::describe(h);
-                                        return SPI_SUCCESS;
-                                    });
+    return plugin::headerInfoEntry<tiffplugin::TiffHeader>(
+        buf, len, flag, info, tiffplugin::readHeader,
+        [](const tiffplugin::TiffHeader& h) {
+            return plugin::PictureFacts{h.width, h.height, h.bitsPerSample * h.samplesPerPixel, h.xPerMetre, h.yPerMetre};
+        },
+        tiffplugin::describe);
 }
 
 SPI_EXPORT int SPI_CALL GetPicture(const char* buf, intptr_t len, unsigned int flag, HLOCAL* pHBInfo, HLOCAL* pHBm,

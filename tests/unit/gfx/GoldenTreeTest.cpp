@@ -2,6 +2,7 @@
 // with a stored picture. SELVARIN_REGENERATE_GOLDEN=1 rewrites the picture instead; on a
 // mismatch the actual picture and a difference picture are written beside the test binary.
 
+#include "../common/GoldenCompare.h"
 #include "gfx/NxBlit.h"
 #include "gfx/NxNode.h"
 #include "gfx/NxRecordingBinding.h"
@@ -95,27 +96,8 @@ TEST(GoldenTreeTest, BackgroundPatternAndTransparentScaledPicture)
     const QImage actual = renderScene();
     ASSERT_FALSE(actual.isNull());
     const QString golden = QStringLiteral(SELVARIN_GFX_GOLDEN_DIR "/small_tree.png");
-    const char* regenerate = std::getenv("SELVARIN_REGENERATE_GOLDEN");
-    if (regenerate != nullptr && *regenerate != '\0') {
-        ASSERT_TRUE(actual.save(golden));
-        GTEST_SKIP() << "golden picture rewritten";
-    }
-    const QImage expected = QImage(golden).convertToFormat(QImage::Format_RGB32);
-    ASSERT_FALSE(expected.isNull()) << "missing " << golden.toStdString();
-    ASSERT_EQ(expected.size(), actual.size());
-    QImage diff(actual.size(), QImage::Format_RGB32);
-    int mismatches = 0;
-    for (int y = 0; y < actual.height(); ++y)
-        for (int x = 0; x < actual.width(); ++x) {
-            const bool same = actual.pixel(x, y) == expected.pixel(x, y);
-            mismatches += same ? 0 : 1;
-            diff.setPixel(x, y, same ? 0xFF000000u : 0xFFFFFFFFu);
-        }
-    if (mismatches != 0) {
-        actual.save(QStringLiteral(SELVARIN_GFX_OUTPUT_DIR "/small_tree.actual.png"));
-        diff.save(QStringLiteral(SELVARIN_GFX_OUTPUT_DIR "/small_tree.diff.png"));
-    }
-    EXPECT_EQ(mismatches, 0) << "see small_tree.actual.png and small_tree.diff.png in " SELVARIN_GFX_OUTPUT_DIR;
+    testing_support::expectMatchesGolden(actual, golden, QImage::Format_RGB32,
+                                         QStringLiteral(SELVARIN_GFX_OUTPUT_DIR), QStringLiteral("small_tree"));
 }
 
 } // namespace

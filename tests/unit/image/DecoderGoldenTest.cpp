@@ -5,6 +5,7 @@
 // The files themselves come from make_decoder_fixtures (see DecoderFixtures.h).
 
 #include "DecoderFixtures.h"
+#include "../common/GoldenCompare.h"
 
 #include "image/BmpCodec.h"
 #include "image/JpegCodec.h"
@@ -86,27 +87,8 @@ TEST_P(DecoderGoldenTest, SurfaceMatchesItsGoldenPicture)
 
     const QString stem = QString::fromStdString(f.name).replace('.', '_');
     const QString golden = QStringLiteral(SELVARIN_TEST_DATA_DIR "/golden/decoders/") + stem + ".png";
-    const char* regenerate = std::getenv("SELVARIN_REGENERATE_GOLDEN");
-    if (regenerate != nullptr && *regenerate != '\0') {
-        ASSERT_TRUE(actual.save(golden));
-        GTEST_SKIP() << "golden picture rewritten";
-    }
-    const QImage expected = QImage(golden).convertToFormat(QImage::Format_ARGB32);
-    ASSERT_FALSE(expected.isNull()) << "missing " << golden.toStdString();
-    ASSERT_EQ(expected.size(), actual.size());
-    QImage diff(actual.size(), QImage::Format_RGB32);
-    int mismatches = 0;
-    for (int y = 0; y < actual.height(); ++y)
-        for (int x = 0; x < actual.width(); ++x) {
-            const bool same = actual.pixel(x, y) == expected.pixel(x, y);
-            mismatches += same ? 0 : 1;
-            diff.setPixel(x, y, same ? 0xFF000000u : 0xFFFFFFFFu);
-        }
-    if (mismatches != 0) {
-        actual.save(QStringLiteral(SELVARIN_TEST_OUTPUT_DIR "/") + stem + ".actual.png");
-        diff.save(QStringLiteral(SELVARIN_TEST_OUTPUT_DIR "/") + stem + ".diff.png");
-    }
-    EXPECT_EQ(mismatches, 0) << "see " << stem.toStdString() << ".actual.png and .diff.png in " SELVARIN_TEST_OUTPUT_DIR;
+    testing_support::expectMatchesGolden(actual, golden, QImage::Format_ARGB32,
+                                         QStringLiteral(SELVARIN_TEST_OUTPUT_DIR), stem);
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, DecoderGoldenTest, ::testing::ValuesIn(fixtures::decoderFixtures()),

@@ -149,15 +149,7 @@ TEST(HeifPlugin, SizeAboveTheCapIsRefusedBeforeDecoding)
     EncodeOptions o;
     o.alpha = false;
     Bytes file = encode(16, 16, photoRgba(16, 16, false), o);
-    int patched = 0;
-    for (std::size_t i = 0; i + 16 <= file.size(); ++i) {
-        if (std::memcmp(file.data() + i, "ispe", 4) == 0) {
-            const std::uint8_t big[8] = {0, 0, 0x75, 0x30, 0, 0, 0x75, 0x30};  // 30000 x 30000
-            std::memcpy(file.data() + i + 8, big, 8);
-            ++patched;
-        }
-    }
-    ASSERT_GT(patched, 0);
+    ASSERT_GT(patchIspe(file, 30000, 30000), 0);
     EXPECT_NE(plugin().decode(file).rc, SPI_SUCCESS);
 }
 

@@ -204,6 +204,25 @@ Image fromRgba(int width, int height, const std::vector<std::uint8_t>& rgba)
     return img;
 }
 
+int patchIspe(Bytes& file, std::uint32_t width, std::uint32_t height)
+{
+    // The box type, then version and flags, then the two big-endian sizes.
+    const std::uint8_t size[8] = {
+        static_cast<std::uint8_t>(width >> 24),  static_cast<std::uint8_t>(width >> 16),
+        static_cast<std::uint8_t>(width >> 8),   static_cast<std::uint8_t>(width),
+        static_cast<std::uint8_t>(height >> 24), static_cast<std::uint8_t>(height >> 16),
+        static_cast<std::uint8_t>(height >> 8),  static_cast<std::uint8_t>(height),
+    };
+    int patched = 0;
+    for (std::size_t i = 0; i + 16 <= file.size(); ++i) {
+        if (std::memcmp(file.data() + i, "ispe", 4) == 0) {
+            std::memcpy(file.data() + i + 8, size, sizeof size);
+            ++patched;
+        }
+    }
+    return patched;
+}
+
 int maxDifference(const Image& a, const Image& b)
 {
     if (a.width != b.width || a.height != b.height || a.bgra.size() != b.bgra.size())

@@ -63,6 +63,10 @@ std::vector<std::uint8_t> photoRgba(int width, int height, bool alpha, unsigned 
 // The same pixels as B, G, R, A: what a plug-in must hand back.
 Image fromRgba(int width, int height, const std::vector<std::uint8_t>& rgba);
 
+// Rewrites the size in every "ispe" box of an ISO media file (AVIF, HEIF) to declare another
+// size without re-encoding; returns how many boxes it changed.
+int patchIspe(Bytes& file, std::uint32_t width, std::uint32_t height);
+
 // Largest difference of any channel; -1 when the sizes differ.
 int maxDifference(const Image& a, const Image& b);
 // Number of channels differing by more than `tolerance`.
