@@ -64,6 +64,37 @@ std::uint8_t unpremultiply(std::uint8_t c, std::uint8_t a)
     return a == 0 ? 0 : static_cast<std::uint8_t>(std::min(255u, (c * 255u + a / 2u) / a));
 }
 
+// One loop per layout, so that the common opaque case has no test per pixel.
+void rgbRow(const std::uint8_t* in, std::uint8_t* out, int w)
+{
+    for (int x = 0; x < w; ++x, in += 3, out += 4) {
+        out[0] = in[2];
+        out[1] = in[1];
+        out[2] = in[0];
+        out[3] = 255;
+    }
+}
+
+void rgbaRow(const std::uint8_t* in, std::uint8_t* out, int w)
+{
+    for (int x = 0; x < w; ++x, in += 4, out += 4) {
+        out[0] = in[2];
+        out[1] = in[1];
+        out[2] = in[0];
+        out[3] = in[3];
+    }
+}
+
+void premultipliedRow(const std::uint8_t* in, std::uint8_t* out, int w)
+{
+    for (int x = 0; x < w; ++x, in += 4, out += 4) {
+        const std::uint8_t a = in[3];
+        out[3] = a;
+        for (int k = 0; k < 3; ++k)
+            out[k] = a == 255 ? in[2 - k] : unpremultiply(in[2 - k], a);
+    }
+}
+
 }  // namespace
 
 bool hasSignature(const std::uint8_t* data, std::size_t size)
@@ -132,16 +163,12 @@ int decode(const std::uint8_t* data, std::size_t size, plugin::DibPicture& dib, 
     for (int y = 0; y < h; ++y) {
         const std::uint8_t* in = pixels + static_cast<std::size_t>(stride) * static_cast<std::size_t>(y);
         std::uint8_t* out = dib.row(y);
-        for (int x = 0; x < w; ++x, in += channels, out += 4) {
-            out[0] = in[2];
-            out[1] = in[1];
-            out[2] = in[0];
-            out[3] = alpha ? in[3] : 255;
-            if (premultiplied && out[3] != 255) {
-                for (int k = 0; k < 3; ++k)
-                    out[k] = unpremultiply(out[k], out[3]);
-            }
-        }
+        if (!alpha)
+            rgbRow(in, out, w);
+        else if (!premultiplied)
+            rgbaRow(in, out, w);
+        else
+            premultipliedRow(in, out, w);
         if (!progress.rows(y + 1, h))
             return SPI_ABORT;
     }
