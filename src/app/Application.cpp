@@ -99,6 +99,7 @@ bool Application::start()
     // Qt sets the locale from the environment; scripts expect the C locale.
     platform::useScriptLocale();
     platform::installQtTranslations();
+    platform::useJapaneseInterfaceFont();
 
     api::setViewHost(this);
     engine::setErrorReporter(showErrorBox);

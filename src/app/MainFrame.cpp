@@ -156,6 +156,8 @@ void MainFrame::createStatusBar()
         auto* pane = new QLabel(QString::fromUtf8(commands::text(id)), this);
         if (id == commands::IndicatorPages)
             pane->setObjectName("pageIndicator");
+        else
+            pane->setEnabled(false);  // lock keys are not a state this platform reports: shown as off
         statusBar()->addPermanentWidget(pane);
     }
 }

@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFontDatabase>
 #include <QLibraryInfo>
 #include <QMessageBox>
 #include <QPointer>
@@ -167,6 +168,22 @@ void installQtTranslations()
         QCoreApplication::installTranslator(translator);
     else
         delete translator;
+}
+
+void useJapaneseInterfaceFont()
+{
+    static bool done = false;
+    if (done || !qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return;
+    done = true;
+    for (const char* family : {"Noto Sans CJK JP", "IPAPGothic", "VL PGothic", "TakaoPGothic"}) {
+        if (QFontDatabase::hasFamily(QString::fromUtf8(family))) {
+            QFont font = QApplication::font();
+            font.setFamilies({QString::fromUtf8(family)});
+            QApplication::setFont(font);
+            return;
+        }
+    }
 }
 
 Answer firstButton(Buttons buttons)

@@ -29,6 +29,11 @@ QWidget* mainWindow();
 // Japanese whatever the session's locale. Nothing happens when they are not installed.
 void installQtTranslations();
 
+// Makes a proportional Japanese font of the desktop the interface font, so that Latin letters
+// and digits beside Japanese text come from the same font instead of a monospace fallback.
+// Nothing happens when none is installed.
+void useJapaneseInterfaceFont();
+
 Answer messageBox(std::string_view text, std::string_view caption, Buttons buttons, Icon icon, Owner owner);
 
 // The answer a non-interactive run gives for a button set.

@@ -5,9 +5,12 @@
 #include "view/ImageView.h"
 
 #include <QAction>
+#include <QFontDatabase>
+#include <QGlyphRun>
 #include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QTextLayout>
 #include <QTest>
 #include <QToolBar>
 
@@ -40,10 +43,32 @@ TEST_F(MainFrameTest, MenuCaptionsAndOrder)
     EXPECT_EQ(action(LinearFilter)->toolTip(), "滑らかに拡大");
     EXPECT_EQ(frame()->toolBar()->actions().size(), 19);
     EXPECT_EQ(frame()->statusText(), " ");
-    QStringList panes;
-    for (QLabel* pane : frame()->statusBar()->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
+    QStringList panes, lit;
+    for (QLabel* pane : frame()->statusBar()->findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
         panes << pane->text();
+        if (pane->isEnabled())
+            lit << pane->text();
+    }
     EXPECT_EQ(panes, (QStringList{" ", "ページ/総ページ数", "CAP", "NUM", "SCRL"}));
+    EXPECT_EQ(lit, (QStringList{" ", "ページ/総ページ数"})) << "no lock key shown as on";
+}
+
+// Digits and letters beside Japanese text come from the same font as the Japanese, not from a
+// monospace fallback that makes "100%" narrower than the "300" after it.
+TEST_F(MainFrameTest, StatusTextIsDrawnInOneFont)
+{
+    startWith(startScript());
+    if (!QFontDatabase::hasFamily("IPAPGothic") && !QFontDatabase::hasFamily("Noto Sans CJK JP"))
+        GTEST_SKIP() << "no proportional Japanese font installed";
+    QTextLayout layout(QString::fromUtf8("最後の画像です  100%  400 x 300  JPEG 24ビット"), frame()->statusBar()->font());
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    QStringList families;
+    for (const QGlyphRun& run : layout.glyphRuns())
+        if (!families.contains(run.rawFont().familyName()))
+            families << run.rawFont().familyName();
+    EXPECT_EQ(families.size(), 1) << families.join(", ").toStdString();
 }
 
 TEST_F(MainFrameTest, CopyStateFollowsTheScript)
