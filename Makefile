@@ -5,7 +5,7 @@ BENCH_BUILD?= build-bench
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 PLUGIN_FUZZERS := fuzz_png fuzz_gif fuzz_webp fuzz_tiff fuzz_avif fuzz_heif fuzz_jxl
-FUZZERS    := fuzz_bmp fuzz_jpeg fuzz_scanner fuzz_value_tree fuzz_archive_tree fuzz_zip_directory fuzz_archive_plugin $(PLUGIN_FUZZERS)
+FUZZERS    := fuzz_bmp fuzz_jpeg fuzz_scanner fuzz_value_tree fuzz_archive_tree fuzz_zip_directory fuzz_archive_plugin fuzz_picture $(PLUGIN_FUZZERS)
 JOBS       ?= $(shell nproc)
 PREFIX     ?= /usr/local
 CMAKE_GEN  := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
@@ -37,7 +37,8 @@ deb: build
 asan: deps
 	cmake -S . -B $(ASAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DSELVARIN_SANITIZE=ON
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
-	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:allow_user_segv_handler=1 ctest --output-on-failure -j $(JOBS)
+	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:allow_user_segv_handler=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan.supp ctest --output-on-failure -j $(JOBS)
 
 bench: deps
 	cmake -S . -B $(BENCH_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DSELVARIN_TESTS=OFF -DSELVARIN_BENCH=ON
