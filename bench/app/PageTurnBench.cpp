@@ -16,14 +16,12 @@
 #include <QApplication>
 
 #include <benchmark/benchmark.h>
-#include <pixman.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 
-#include <jpeglib.h>
 
 namespace fs = std::filesystem;
 
@@ -130,49 +128,22 @@ BENCHMARK(BM_PartPaint)->Unit(benchmark::kMillisecond);
 // those pixels to the frame by pixman. Measured with the decode this program must make
 // (blue-green-red rows, as its pictures reach scripts) and with the 32-bit decode a viewer
 // without scripts could make.
-void decodeAndScale(benchmark::State& state, J_COLOR_SPACE space, pixman_format_code_t format, int bytesPerPixel)
+void decodeAndScale(benchmark::State& state, bench::BareLayout layout)
 {
     const auto& bytes = bench::photoJpeg();
-    const int w = bench::kPictureWidth, h = bench::kPictureHeight;
-    const int stride = (w * bytesPerPixel + 3) & ~3;
     std::vector<std::uint32_t> frame(static_cast<std::size_t>(kFrameWidth) * kFrameHeight);
     // The same scale the view uses for this picture and frame.
-    const double scale = static_cast<double>(viewer().application->imageView()->layout().imageWidth) / w;
+    const double scale = static_cast<double>(viewer().application->imageView()->layout().imageWidth) / bench::kPictureWidth;
     for (auto _ : state) {
-        std::unique_ptr<std::uint8_t[]> pixels(new std::uint8_t[static_cast<std::size_t>(stride) * h]);
-        jpeg_decompress_struct cinfo;
-        jpeg_error_mgr err;
-        cinfo.err = jpeg_std_error(&err);
-        jpeg_create_decompress(&cinfo);
-        jpeg_mem_src(&cinfo, bytes.data(), bytes.size());
-        jpeg_read_header(&cinfo, TRUE);
-        cinfo.out_color_space = space;
-        cinfo.dct_method = JDCT_FLOAT;
-        jpeg_start_decompress(&cinfo);
-        while (cinfo.output_scanline < cinfo.output_height) {
-            JSAMPROW row = pixels.get() + static_cast<std::size_t>(cinfo.output_scanline) * stride;
-            jpeg_read_scanlines(&cinfo, &row, 1);
-        }
-        jpeg_finish_decompress(&cinfo);
-        jpeg_destroy_decompress(&cinfo);
-
-        pixman_image_t* src = pixman_image_create_bits(format, w, h, reinterpret_cast<std::uint32_t*>(pixels.get()), stride);
-        pixman_image_t* dst = pixman_image_create_bits(PIXMAN_x8r8g8b8, kFrameWidth, kFrameHeight, frame.data(), kFrameWidth * 4);
-        pixman_transform_t t;
-        pixman_transform_init_scale(&t, pixman_double_to_fixed(1.0 / scale), pixman_double_to_fixed(1.0 / scale));
-        pixman_image_set_transform(src, &t);
-        pixman_image_set_filter(src, PIXMAN_FILTER_BILINEAR, nullptr, 0);
-        pixman_image_composite32(PIXMAN_OP_SRC, src, nullptr, dst, 0, 0, 0, 0, 0, 0, kFrameWidth, kFrameHeight);
-        pixman_image_unref(src);
-        pixman_image_unref(dst);
+        bench::decodeAndScale(bytes.data(), bytes.size(), layout, frame.data(), kFrameWidth, kFrameHeight, scale);
         benchmark::DoNotOptimize(frame.data());
     }
 }
 
-void BM_ReferenceDecodeBgrAndScale(benchmark::State& state) { decodeAndScale(state, JCS_EXT_BGR, PIXMAN_r8g8b8, 3); }
+void BM_ReferenceDecodeBgrAndScale(benchmark::State& state) { decodeAndScale(state, bench::BareLayout::Bgr24); }
 BENCHMARK(BM_ReferenceDecodeBgrAndScale)->Unit(benchmark::kMillisecond);
 
-void BM_ReferenceDecodeBgrxAndScale(benchmark::State& state) { decodeAndScale(state, JCS_EXT_BGRX, PIXMAN_x8r8g8b8, 4); }
+void BM_ReferenceDecodeBgrxAndScale(benchmark::State& state) { decodeAndScale(state, bench::BareLayout::Bgrx32); }
 BENCHMARK(BM_ReferenceDecodeBgrxAndScale)->Unit(benchmark::kMillisecond);
 
 }  // namespace

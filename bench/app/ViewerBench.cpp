@@ -6,6 +6,7 @@
 //    folder (readdir and stat, and QDir), and beside start-up on a folder of one picture.
 
 #include "ArchiveFixtures.h"
+#include "BenchPictures.h"
 
 #include "app/Application.h"
 #include "app/MainFrame.h"
@@ -19,7 +20,6 @@
 #include <archive.h>
 #include <archive_entry.h>
 #include <benchmark/benchmark.h>
-#include <pixman.h>
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -31,7 +31,6 @@
 #include <fstream>
 #include <memory>
 
-#include <jpeglib.h>
 
 namespace fs = std::filesystem;
 
@@ -72,29 +71,8 @@ fixtures::Bytes pageJpeg(int seed)
             p[1] = static_cast<std::uint8_t>((y * 255 / kPageHeight + n) & 0xFF);
             p[2] = static_cast<std::uint8_t>(((x + y + seed * 13) / 32 * 7 + n) & 0xFF);
         }
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr err;
-    cinfo.err = jpeg_std_error(&err);
-    jpeg_create_compress(&cinfo);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &out, &size);
-    cinfo.image_width = kPageWidth;
-    cinfo.image_height = kPageHeight;
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 90, TRUE);
-    jpeg_start_compress(&cinfo, TRUE);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW row = &rgb[static_cast<std::size_t>(cinfo.next_scanline) * kPageWidth * 3];
-        jpeg_write_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    fixtures::Bytes bytes(out, out + size);
-    jpeg_destroy_compress(&cinfo);
-    std::free(out);
-    return bytes;
+    const std::vector<std::uint8_t> jpeg = bench::encodeJpeg(rgb, kPageWidth, kPageHeight);
+    return fixtures::Bytes(jpeg.begin(), jpeg.end());
 }
 
 const std::vector<fixtures::Bytes>& pagePictures()
@@ -270,7 +248,6 @@ void BM_ComicReference(benchmark::State& state)
     const view::Layout& layout = comicViewer().application->imageView()->layout();
     const double scale = static_cast<double>(layout.imageWidth) / kPageWidth;
     std::vector<std::uint32_t> frame(static_cast<std::size_t>(frameWidth) * frameHeight);
-    const int stride = kPageWidth * 4;
     std::size_t page = 0;
     for (auto _ : state) {
         std::FILE* file = std::fopen(c.path.c_str(), "rb");
@@ -293,32 +270,7 @@ void BM_ComicReference(benchmark::State& state)
         archive_read_free(a);
         std::fclose(file);
 
-        std::unique_ptr<std::uint8_t[]> pixels(new std::uint8_t[static_cast<std::size_t>(stride) * kPageHeight]);
-        jpeg_decompress_struct cinfo;
-        jpeg_error_mgr err;
-        cinfo.err = jpeg_std_error(&err);
-        jpeg_create_decompress(&cinfo);
-        jpeg_mem_src(&cinfo, member.get(), size);
-        jpeg_read_header(&cinfo, TRUE);
-        cinfo.out_color_space = JCS_EXT_BGRX;
-        cinfo.dct_method = JDCT_FLOAT;
-        jpeg_start_decompress(&cinfo);
-        while (cinfo.output_scanline < cinfo.output_height) {
-            JSAMPROW row = pixels.get() + static_cast<std::size_t>(cinfo.output_scanline) * stride;
-            jpeg_read_scanlines(&cinfo, &row, 1);
-        }
-        jpeg_finish_decompress(&cinfo);
-        jpeg_destroy_decompress(&cinfo);
-
-        pixman_image_t* src = pixman_image_create_bits(PIXMAN_x8r8g8b8, kPageWidth, kPageHeight, reinterpret_cast<std::uint32_t*>(pixels.get()), stride);
-        pixman_image_t* dst = pixman_image_create_bits(PIXMAN_x8r8g8b8, frameWidth, frameHeight, frame.data(), frameWidth * 4);
-        pixman_transform_t t;
-        pixman_transform_init_scale(&t, pixman_double_to_fixed(1.0 / scale), pixman_double_to_fixed(1.0 / scale));
-        pixman_image_set_transform(src, &t);
-        pixman_image_set_filter(src, PIXMAN_FILTER_BILINEAR, nullptr, 0);
-        pixman_image_composite32(PIXMAN_OP_SRC, src, nullptr, dst, 0, 0, 0, 0, 0, 0, frameWidth, frameHeight);
-        pixman_image_unref(src);
-        pixman_image_unref(dst);
+        bench::decodeAndScale(member.get(), size, bench::BareLayout::Bgrx32, frame.data(), frameWidth, frameHeight, scale);
         benchmark::DoNotOptimize(frame.data());
     }
     state.counters["scale"] = scale;

@@ -2,8 +2,10 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 #include <jpeglib.h>
+#include <pixman.h>
 
 namespace bench {
 
@@ -24,35 +26,72 @@ std::vector<std::uint8_t> photoPixels()
     return rgb;
 }
 
+std::vector<std::uint8_t> encodeJpeg(const std::vector<std::uint8_t>& rgb, int width, int height)
+{
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr err;
+    cinfo.err = jpeg_std_error(&err);
+    jpeg_create_compress(&cinfo);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &out, &size);
+    cinfo.image_width = static_cast<JDIMENSION>(width);
+    cinfo.image_height = static_cast<JDIMENSION>(height);
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, 90, TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        JSAMPROW row = const_cast<JSAMPLE*>(&rgb[static_cast<std::size_t>(cinfo.next_scanline) * width * 3]);
+        jpeg_write_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    std::vector<std::uint8_t> bytes(out, out + size);
+    jpeg_destroy_compress(&cinfo);
+    std::free(out);
+    return bytes;
+}
+
 const std::vector<std::uint8_t>& photoJpeg()
 {
-    static const std::vector<std::uint8_t> data = [] {
-        const std::vector<std::uint8_t> rgb = photoPixels();
-        jpeg_compress_struct cinfo;
-        jpeg_error_mgr err;
-        cinfo.err = jpeg_std_error(&err);
-        jpeg_create_compress(&cinfo);
-        unsigned char* out = nullptr;
-        unsigned long size = 0;
-        jpeg_mem_dest(&cinfo, &out, &size);
-        cinfo.image_width = kPictureWidth;
-        cinfo.image_height = kPictureHeight;
-        cinfo.input_components = 3;
-        cinfo.in_color_space = JCS_RGB;
-        jpeg_set_defaults(&cinfo);
-        jpeg_set_quality(&cinfo, 90, TRUE);
-        jpeg_start_compress(&cinfo, TRUE);
-        while (cinfo.next_scanline < cinfo.image_height) {
-            JSAMPROW row = const_cast<JSAMPLE*>(&rgb[static_cast<std::size_t>(cinfo.next_scanline) * kPictureWidth * 3]);
-            jpeg_write_scanlines(&cinfo, &row, 1);
-        }
-        jpeg_finish_compress(&cinfo);
-        std::vector<std::uint8_t> bytes(out, out + size);
-        jpeg_destroy_compress(&cinfo);
-        std::free(out);
-        return bytes;
-    }();
+    static const std::vector<std::uint8_t> data = encodeJpeg(photoPixels(), kPictureWidth, kPictureHeight);
     return data;
+}
+
+void decodeAndScale(const std::uint8_t* jpeg, std::size_t size, BareLayout layout, std::uint32_t* frame, int frameWidth,
+                    int frameHeight, double scale)
+{
+    const bool wide = layout == BareLayout::Bgrx32;
+    jpeg_decompress_struct cinfo;
+    jpeg_error_mgr err;
+    cinfo.err = jpeg_std_error(&err);
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, jpeg, static_cast<unsigned long>(size));
+    jpeg_read_header(&cinfo, TRUE);
+    cinfo.out_color_space = wide ? JCS_EXT_BGRX : JCS_EXT_BGR;
+    cinfo.dct_method = JDCT_FLOAT;
+    jpeg_start_decompress(&cinfo);
+    const int w = static_cast<int>(cinfo.output_width), h = static_cast<int>(cinfo.output_height);
+    const int stride = (w * (wide ? 4 : 3) + 3) & ~3;
+    std::unique_ptr<std::uint8_t[]> pixels(new std::uint8_t[static_cast<std::size_t>(stride) * h]);
+    while (cinfo.output_scanline < cinfo.output_height) {
+        JSAMPROW row = pixels.get() + static_cast<std::size_t>(cinfo.output_scanline) * stride;
+        jpeg_read_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+
+    pixman_image_t* src = pixman_image_create_bits(wide ? PIXMAN_x8r8g8b8 : PIXMAN_r8g8b8, w, h,
+                                                   reinterpret_cast<std::uint32_t*>(pixels.get()), stride);
+    pixman_image_t* dst = pixman_image_create_bits(PIXMAN_x8r8g8b8, frameWidth, frameHeight, frame, frameWidth * 4);
+    pixman_transform_t t;
+    pixman_transform_init_scale(&t, pixman_double_to_fixed(1.0 / scale), pixman_double_to_fixed(1.0 / scale));
+    pixman_image_set_transform(src, &t);
+    pixman_image_set_filter(src, PIXMAN_FILTER_BILINEAR, nullptr, 0);
+    pixman_image_composite32(PIXMAN_OP_SRC, src, nullptr, dst, 0, 0, 0, 0, 0, 0, frameWidth, frameHeight);
+    pixman_image_unref(src);
+    pixman_image_unref(dst);
 }
 
 }  // namespace bench
