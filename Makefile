@@ -2,6 +2,7 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 BENCH_BUILD?= build-bench
+TSAN_BUILD ?= build-tsan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 PLUGIN_FUZZERS := fuzz_png fuzz_gif fuzz_webp fuzz_tiff fuzz_avif fuzz_heif fuzz_jxl
@@ -10,7 +11,7 @@ JOBS       ?= $(shell nproc)
 PREFIX     ?= /usr/local
 CMAKE_GEN  := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
-.PHONY: all deps build run test install deb asan bench fuzz clean
+.PHONY: all deps build run test install deb asan tsan bench fuzz clean
 
 all: build
 
@@ -40,6 +41,15 @@ asan: deps
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:allow_user_segv_handler=1 \
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan.supp ctest --output-on-failure -j $(JOBS)
 
+# The code that runs on more than one thread (the prefetch worker, the decoders it calls, the
+# memory-handle table they share) under ThreadSanitizer.
+TSAN_TESTS := PrefetchCache*:JpegCodec*:BmpCodec*
+tsan: deps
+	cmake -S . -B $(TSAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSELVARIN_TSAN=ON
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target image_tests spi_tests
+	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 $(TSAN_BUILD)/bin/image_tests --gtest_filter='$(TSAN_TESTS)'
+	TSAN_OPTIONS=halt_on_error=1 $(TSAN_BUILD)/bin/spi_tests
+
 bench: deps
 	cmake -S . -B $(BENCH_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DSELVARIN_TESTS=OFF -DSELVARIN_BENCH=ON
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
@@ -64,4 +74,4 @@ fuzz: deps
 	done
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)

@@ -117,7 +117,11 @@ local state = {
   showStopDialog = false,  -- option: ask what to do at either end of the list
   fit = DEFAULT_FIT,       -- how pictures are fitted; a zoom changes only the shown picture
   busy = false,            -- a list is being made (events may arrive while it pumps messages)
+  target = nil,            -- where queued page turns have moved to before the last one shows it
 }
+
+-- An archive member taken out ahead of its turn: { item = item, data = Buffer }.
+local ahead = {}
 
 -- What the script last set in the view, to tell the user's own changes apart.
 local shown = { mode = nil, scaling = nil, width = 0, height = 0, auto = false, viewW = 0, viewH = 0 }
@@ -439,8 +443,22 @@ local function bitCount(header)
   return n or 0
 end
 
+-- Size and modification time of an archive, to tell whether it changed.
+local function archiveStamp(path)
+  local info = app.getFileInfo(path)
+  if info == nil then return nil end
+  return info.filesize .. ":" .. info.lastUpdateTime
+end
+
 -- The bytes of an item as a Buffer, or nil and why not.
 local function readItem(item)
+  if item.archive and ahead.item == item then
+    local data, stamp = ahead.data, ahead.stamp
+    ahead = {}
+    -- Taken out of an archive that has changed or gone since: read it as it is now.
+    if stamp == archiveStamp(item.archive) then return data end
+    data:release()
+  end
   if item.archive then
     local data = item.plugin:getFile(item.archive, item.position, item.size)
     if data ~= nil then
@@ -561,6 +579,33 @@ local function loadItem(item)
   local surface, description, note = decode(item.name, data)
   data:release()
   return surface, description, note
+end
+
+-- Pictures the viewer can decode ahead of their turn.
+local AHEAD_EXTENSIONS = { jpg = true, jpeg = true, jpe = true, jfif = true, bmp = true, dib = true }
+
+local function dropAhead()
+  if ahead.data then ahead.data:release() end
+  ahead = {}
+end
+
+-- Has the picture after the shown one in the direction of travel read and decoded in the
+-- background; a member of an archive is taken out now, as only this thread may use a plug-in.
+local function readAhead(step)
+  if type(app.prefetch) ~= "function" then return end
+  local item = state.files[state.position + step]
+  if item == nil or not AHEAD_EXTENSIONS[lowerExtension(item.name)] then
+    dropAhead()
+    app.prefetch()
+  elseif not item.archive then
+    dropAhead()
+    app.prefetch(item.path)
+  elseif ahead.item ~= item then
+    dropAhead()
+    local data = item.plugin:getFile(item.archive, item.position, item.size)
+    if data ~= nil then ahead = { item = item, data = data, stamp = archiveStamp(item.archive) } end
+    app.prefetch(data)
+  end
 end
 
 -------------------------------------------------------------------------------
@@ -947,6 +992,7 @@ local function showAt(index)
   fitPicture(surface)
   replaceImage(surface)
   state.position = index
+  state.target = nil
   state.details = surface:width() .. " x " .. surface:height() .. "  " .. description
   state.note = note
   shown.width, shown.height = surface:width(), surface:height()
@@ -993,8 +1039,10 @@ end
 -- Makes `list` the picture list and shows the readable picture nearest to `start`, looking
 -- forward first.
 local function openList(list, start, notes, message)
+  dropAhead()
   state.files = list
   state.position = 0
+  state.target = nil
   local skipped = notes or {}
   local count = table.getn(list)
   if start < 1 then start = 1 end
@@ -1002,6 +1050,8 @@ local function openList(list, start, notes, message)
   local ok = showFrom(start, 1, skipped) or showFrom(start - 1, -1, skipped)
   if not ok then
     clearPicture()
+  else
+    readAhead(1)
   end
   updateTitle()
   fillFileList()
@@ -1124,6 +1174,7 @@ local function moveTo(from, step, atEnd)
     updateTitle()
     markCurrentInFileList()
     report(skipped)
+    readAhead(step)
     return
   end
   if atEnd and endOfListDialog(step, skipped) then
@@ -1136,12 +1187,26 @@ local function moveTo(from, step, atEnd)
   end
 end
 
--- Moves through the list by `step`; at either end the picture stays.
-local function turnPage(step)
-  local from = state.position + step
-  if state.position == 0 then
+-- Moves through the list by `step`; at either end the picture stays. `pending` is how many
+-- page turns the viewer holds queued behind this one: those before the last only move the
+-- target, so that only the picture the user lands on is decoded.
+local function turnPage(step, pending)
+  local count = table.getn(state.files)
+  local at = state.target or state.position
+  local from = at + step
+  if at == 0 then
     from = 1
-    if step < 0 then from = table.getn(state.files) end
+    if step < 0 then from = count end
+  end
+  if type(pending) == "number" and pending > 0 and count > 0 and not state.busy then
+    if from < 1 then from = 1 elseif from > count then from = count end
+    state.target = from
+    return
+  end
+  state.target = nil
+  if at ~= state.position and (from < 1 or from > count) then
+    -- The queued turns ran into an end: land there, then say so as a single turn would.
+    moveTo(at, step, false)
   end
   moveTo(from, step, true)
 end
@@ -1661,12 +1726,12 @@ function onReleaseApp()
   saveSettings()
 end
 
-function onNextImage()
-  turnPage(1)
+function onNextImage(pending)
+  turnPage(1, pending)
 end
 
-function onPrevImage()
-  turnPage(-1)
+function onPrevImage(pending)
+  turnPage(-1, pending)
 end
 
 -- Keys over the picture that the host leaves alone.

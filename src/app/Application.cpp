@@ -201,8 +201,8 @@ void Application::createMainFrame()
     platform::setMainWindow(m_frame.get());
 
     view::ImageView::Callbacks callbacks;
-    callbacks.nextImage = [this] { raise("onNextImage"); };
-    callbacks.previousImage = [this] { raise("onPrevImage"); };
+    callbacks.nextImage = [this] { turn("onNextImage"); };
+    callbacks.previousImage = [this] { turn("onPrevImage"); };
     callbacks.filesDropped = [this](const std::vector<std::string>& paths) {
         raise("onNewFileList");
         if (m_engine)
@@ -221,6 +221,7 @@ void Application::createMainFrame()
         const std::string name = view::keyName(event.key(), event.text());
         if (!m_engine || name.empty() || MainFrame::characterCommand(event) != 0)
             return false;
+        deliverTurns();
         bool handled = false;
         return m_engine->queryBool("onKeyDown", handled, {name, view::modifierText(event.modifiers())}) && handled;
     };
@@ -309,8 +310,47 @@ void Application::toggleFileList()
 
 void Application::raise(const char* event, std::optional<std::string_view> text)
 {
+    deliverTurns();
     if (m_engine)
         m_engine->callWithStrings(event, {text});
+}
+
+void Application::turn(const char* event)
+{
+    // A held key: its repeats pile up while a picture is decoded and are worked off together.
+    if (m_view && m_view->inKeyRepeat())
+        queueTurn(event);
+    else
+        raise(event);
+}
+
+void Application::queueTurn(const char* event)
+{
+    m_turns.push_back(event);
+    if (m_turnsPosted)
+        return;
+    m_turnsPosted = true;
+    // A posted call runs after the input that is already waiting has been handled: key repeats
+    // that piled up while a picture was decoded all join the queue first.
+    QMetaObject::invokeMethod(this, [this] {
+        m_turnsPosted = false;
+        deliverTurns();
+    }, Qt::QueuedConnection);
+}
+
+void Application::deliverTurns()
+{
+    // A script that pumps messages inside a turn adds to the queue this loop is working off.
+    if (m_deliveringTurns)
+        return;
+    m_deliveringTurns = true;
+    while (!m_turns.empty()) {
+        const char* event = m_turns.front();
+        m_turns.pop_front();
+        if (m_engine)
+            m_engine->callWithNumber(event, static_cast<double>(m_turns.size()));
+    }
+    m_deliveringTurns = false;
 }
 
 void Application::drainOutput()

@@ -15,6 +15,7 @@
 #include <QPointer>
 
 #include <chrono>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <span>
@@ -126,6 +127,13 @@ private:
     void destroyMainFrame();
     void exitInstance();
     void raise(const char* event, std::optional<std::string_view> text = std::nullopt);
+    // Page turns of a held key wait in a queue until the input that came with them has been
+    // handled; each then reaches the script with the number of turns still queued behind it, so
+    // that it need not decode a picture the user is only passing over. Any other event first
+    // delivers them.
+    void turn(const char* event);
+    void queueTurn(const char* event);
+    void deliverTurns();
 
     CommandLine m_commandLine;
     std::string m_moduleFolder;
@@ -145,6 +153,9 @@ private:
     bool m_editorAvailable = true;
     std::unique_ptr<ConsoleBridge> m_consoleBridge;
     std::unique_ptr<api::ToolCallbacks> m_toolCallbacks;
+    std::deque<const char*> m_turns;
+    bool m_turnsPosted = false;
+    bool m_deliveringTurns = false;
 };
 
 }  // namespace app

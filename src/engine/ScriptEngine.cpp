@@ -393,6 +393,17 @@ bool ScriptEngine::callWithStrings(std::string_view name, std::initializer_list<
         name, 0, [&](lua_State* L) { return pushTexts(L, texts); }, [](lua_State*, bool) {});
 }
 
+bool ScriptEngine::callWithNumber(std::string_view name, double value)
+{
+    return callEvent(
+        name, 0,
+        [&](lua_State* L) {
+            lua_pushnumber(L, value);
+            return 1;
+        },
+        [](lua_State*, bool) {});
+}
+
 bool ScriptEngine::queryBool(std::string_view name, bool& result,
                              std::initializer_list<std::optional<std::string_view>> texts)
 {

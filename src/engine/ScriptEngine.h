@@ -58,6 +58,7 @@ public:
     // Event calls: true when the global existed and was a function (whether or not it failed).
     bool callWithTable(std::string_view name, const std::vector<std::string>& texts);
     bool callWithStrings(std::string_view name, std::initializer_list<std::optional<std::string_view>> texts = {});
+    bool callWithNumber(std::string_view name, double value);
     bool queryBool(std::string_view name, bool& result,
                    std::initializer_list<std::optional<std::string_view>> texts = {});
     bool queryTwoBools(std::string_view name, bool& first, bool& second);

@@ -113,3 +113,33 @@ TEST_F(HostExtensionsTest, TheViewRectangleIsThePictureArea)
 }
 
 }  // namespace
+
+namespace {
+
+// A held arrow: fifty repeats queued before the event loop turns reach the script in order,
+// each told how many are still queued behind it; any other event first delivers them.
+TEST_F(HostExtensionsTest, HeldKeyRepeatsAreDeliveredTogetherWithWhatIsQueued)
+{
+    startWith(keyScript());
+    auto repeat = [this](Qt::Key key) {
+        QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier, QString(), true);
+        QCoreApplication::sendEvent(view(), &event);
+    };
+    for (int i = 0; i < 50; ++i)
+        repeat(Qt::Key_Right);
+    EXPECT_EQ(takeLog(), "") << "nothing reaches the script while input is still being handled";
+    QCoreApplication::processEvents();
+    std::string expected;
+    for (int pending = 49; pending >= 0; --pending)
+        expected += (expected.empty() ? "" : " ") + std::string("onNextImage(") + std::to_string(pending) + ")";
+    EXPECT_EQ(takeLog(), expected);
+
+    repeat(Qt::Key_Right);
+    repeat(Qt::Key_Left);
+    QTest::keyClick(view(), Qt::Key_Home);
+    EXPECT_EQ(takeLog(), "onNextImage(1) onPrevImage(0) key(Home,)") << "the order of events holds";
+    QTest::keyClick(view(), Qt::Key_Right);
+    EXPECT_EQ(takeLog(), "onNextImage()") << "a single press is handled at once";
+}
+
+}  // namespace

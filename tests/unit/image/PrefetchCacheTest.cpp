@@ -197,8 +197,9 @@ TEST_F(PrefetchCacheTest, QuittingWhileADecodeRunsEndsCleanly)
         // Asked for while it is being read or decoded: the result is waited for or made afresh.
         if (round % 2) {
             const auto pair = cache.take(PrefetchFormat::Jpeg, view(big));
-            if (pair)
+            if (pair) {
                 EXPECT_EQ(bytesOf(pair->bits), bytesOf(image::loadJpeg(view(big))->bits));
+            }
         }
     }
 }
