@@ -1,5 +1,7 @@
 #include "BenchPictures.h"
 
+#include "JpegFixtures.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -28,29 +30,10 @@ std::vector<std::uint8_t> photoPixels()
 
 std::vector<std::uint8_t> encodeJpeg(const std::vector<std::uint8_t>& rgb, int width, int height)
 {
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr err;
-    cinfo.err = jpeg_std_error(&err);
-    jpeg_create_compress(&cinfo);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &out, &size);
-    cinfo.image_width = static_cast<JDIMENSION>(width);
-    cinfo.image_height = static_cast<JDIMENSION>(height);
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 90, TRUE);
-    jpeg_start_compress(&cinfo, TRUE);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW row = const_cast<JSAMPLE*>(&rgb[static_cast<std::size_t>(cinfo.next_scanline) * width * 3]);
-        jpeg_write_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    std::vector<std::uint8_t> bytes(out, out + size);
-    jpeg_destroy_compress(&cinfo);
-    std::free(out);
-    return bytes;
+    fixtures::JpegOptions options;
+    options.quality = 90;
+    options.fullChroma = false;  // 4:2:0, as cameras write
+    return fixtures::encodeJpeg(width, height, 3, rgb, options);
 }
 
 const std::vector<std::uint8_t>& photoJpeg()

@@ -4,14 +4,6 @@ dofile("helper.lua")
 local NOT_OPEN = "‘€ì‘ÎÛ‚ÌBuffer‚ªŠJ‚©‚ê‚Ä‚¢‚Ü‚¹‚ñ"
 local INVALID = "–³Œø‚ÈBufferƒnƒ“ƒhƒ‹‚Å‚·"
 
-local function readFile(path)
-  local f = io.open(path, "rb")
-  if not f then return nil end
-  local data = f:read("*a")
-  f:close()
-  return data
-end
-
 local function writeFile(path, data)
   local f = assert(io.open(path, "wb"))
   f:write(data)
