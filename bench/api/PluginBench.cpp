@@ -3,11 +3,7 @@
 // pass over the bytes the path cannot avoid: createSurface lends the bits Buffer's block to the
 // Surface instead of copying it, so the goal (at most 1.2 times one copy) bounds everything the
 // host adds; measured at about 1.01 times. The two-copy figure shows what a copying Surface costs.
-#include "api/AppTable.h"
-#include "api/ScriptBuffer.h"
-#include "api/SurfaceClass.h"
-#include "api/SusiePlugin.h"
-#include "engine/ScriptEngine.h"
+#include "ScriptPage.h"
 #include "platform/Allocator.h"
 
 #include <benchmark/benchmark.h>
@@ -81,38 +77,14 @@ const char* const kPage = R"(
 
 void BM_GetPictureAndCreateSurface(benchmark::State& state)
 {
-    platform::keepLargeBlocksInHeap();
-    static constexpr engine::HostLibrary kLibraries[] = {
-        {"Buffer", &api::installBufferClass},
-        {"Surface", &api::installSurfaceClass},
-        {"Susie_plugin", &api::installSusiePluginClass},
-        {"app", &api::installApp},
+    const auto args = [](lua_State* L) {
+        lua_pushstring(L, DIBCOPY_SPI_PATH);
+        lua_pushnumber(L, kWidth);
+        lua_pushnumber(L, kHeight);
+        return 3;
     };
-    engine::ScriptEngine engine(kLibraries, engine::ScriptEngine::Streams::Process);
-    if (!engine.open()) {
-        state.SkipWithError("engine did not open");
-        return;
-    }
-    lua_State* L = engine.state();
-    luaL_loadstring(L, kSetup);
-    lua_pushstring(L, DIBCOPY_SPI_PATH);
-    lua_pushnumber(L, kWidth);
-    lua_pushnumber(L, kHeight);
-    if (lua_pcall(L, 3, 1, 0) != 0 || !lua_toboolean(L, -1)) {
-        state.SkipWithError("set-up failed");
-        return;
-    }
-    lua_settop(L, 0);
-    luaL_loadstring(L, kPage);
-    for (auto _ : state) {
-        lua_pushvalue(L, 1);
-        if (lua_pcall(L, 0, 1, 0) != 0 || !lua_toboolean(L, -1)) {
-            state.SkipWithError("page failed");
-            return;
-        }
-        lua_settop(L, 1);
-    }
-    state.SetBytesProcessed(state.iterations() * kBits);
+    if (bench::runScriptPage(state, kSetup, args, kPage))
+        state.SetBytesProcessed(state.iterations() * kBits);
 }
 BENCHMARK(BM_GetPictureAndCreateSurface)->Unit(benchmark::kMillisecond);
 

@@ -4,11 +4,7 @@
 // CPU time is the whole process's: several libraries decode on threads of their own, and on a
 // shared machine it is the steadier of the two columns.
 #include "Samples.h"
-#include "api/AppTable.h"
-#include "api/ScriptBuffer.h"
-#include "api/SurfaceClass.h"
-#include "api/SusiePlugin.h"
-#include "engine/ScriptEngine.h"
+#include "ScriptPage.h"
 #include "platform/Allocator.h"
 
 #include <avif/avif.h>
@@ -275,43 +271,19 @@ const char* const kPage = R"(
 
 void BM_Plugin(benchmark::State& state, const std::string& name)
 {
-    platform::keepLargeBlocksInHeap();
     if (!format(name)) {
         state.SkipWithError("format not built");
         return;
     }
     const Bytes& data = picture(name);
-    static constexpr engine::HostLibrary kLibraries[] = {
-        {"Buffer", &api::installBufferClass},
-        {"Surface", &api::installSurfaceClass},
-        {"Susie_plugin", &api::installSusiePluginClass},
-        {"app", &api::installApp},
-    };
-    engine::ScriptEngine engine(kLibraries, engine::ScriptEngine::Streams::Process);
-    if (!engine.open()) {
-        state.SkipWithError("engine did not open");
-        return;
-    }
-    lua_State* L = engine.state();
-    luaL_loadstring(L, kSetup);
     const std::string path = std::string(SELVARIN_PLUGIN_DIR) + "/" + name + ".spi";
-    lua_pushstring(L, path.c_str());
-    lua_pushlstring(L, reinterpret_cast<const char*>(data.data()), data.size());
-    if (lua_pcall(L, 2, 1, 0) != 0 || !lua_toboolean(L, -1)) {
-        state.SkipWithError("set-up failed");
-        return;
-    }
-    lua_settop(L, 0);
-    luaL_loadstring(L, kPage);
-    for (auto _ : state) {
-        lua_pushvalue(L, 1);
-        if (lua_pcall(L, 0, 1, 0) != 0 || !lua_toboolean(L, -1)) {
-            state.SkipWithError("page failed");
-            return;
-        }
-        lua_settop(L, 1);
-    }
-    state.counters["input_bytes"] = static_cast<double>(data.size());
+    const auto args = [&](lua_State* L) {
+        lua_pushstring(L, path.c_str());
+        lua_pushlstring(L, reinterpret_cast<const char*>(data.data()), data.size());
+        return 2;
+    };
+    if (bench::runScriptPage(state, kSetup, args, kPage))
+        state.counters["input_bytes"] = static_cast<double>(data.size());
 }
 
 // Library and plug-in side by side for each format.
