@@ -2,7 +2,7 @@
  * Selvarin image plug-in interface.
  *
  * An image plug-in is an ELF shared object named NAME.spi that exports some of the twelve entry
- * points declared below as plain C functions. The viewer loads it with dlopen (RTLD_NOW |
+ * points declared below as plain C functions, and optionally GetPluginCapabilities (at the end). The viewer loads it with dlopen (RTLD_NOW |
  * RTLD_LOCAL) when a script calls app.loadSusiePlugin(path), looks the twelve names up and calls
  * the ones it needs. A plug-in:
  *   - includes only this header and links only libselvarin-spi (-lselvarin-spi) and the libraries
@@ -253,6 +253,26 @@ SPI_EXPORT int SPI_CALL GetFileEFZ(const char* src, intptr_t len, char* dest, un
                                    SpiProgressCallback progress, intptr_t lData);
 typedef int(SPI_CALL* SpiGetFileEFZFunc)(const char* src, intptr_t len, char* dest, unsigned int flag,
                                          SpiProgressCallback progress, intptr_t lData);
+
+/* ------------------------------------------------------------------------------------------ */
+/* Optional: what else the plug-in allows                                                     */
+/* ------------------------------------------------------------------------------------------ */
+/*
+ * A plug-in may also export GetPluginCapabilities. The viewer calls it once, on loading, and
+ * reads the bits it knows; a plug-in without it has none of them. Unknown bits are ignored, so
+ * return only the ones you mean.
+ *
+ * SPI_CAPABILITY_THREAD_SAFE: GetPluginInfo, IsSupported, GetPictureInfo and GetPicture may be
+ * called from any thread, also while another thread is in a call of the same loaded copy. Claim
+ * it only when every call keeps its state to itself (no globals written, the format library
+ * thread-safe for independent decodes). The viewer then may decode pictures it expects to show
+ * soon on a background thread, with memory input only; the progress callback of such a call is
+ * the viewer's own, runs no script code and is called on the calling thread.
+ */
+#define SPI_CAPABILITY_THREAD_SAFE 0x00000001u
+
+SPI_EXPORT unsigned int SPI_CALL GetPluginCapabilities(void);
+typedef unsigned int(SPI_CALL* SpiGetPluginCapabilitiesFunc)(void);
 
 #ifdef __cplusplus
 }

@@ -36,4 +36,7 @@ SPI_EXPORT int SPI_CALL GetPicture(const char* buf, intptr_t len, unsigned int f
     return plugin::pictureEntry(buf, len, flag, pHBInfo, pHBm, progress, lData, avifplugin::decode);
 }
 
+// libavif and its AV1 decoders keep their state per decoder.
+SPI_EXPORT unsigned int SPI_CALL GetPluginCapabilities(void) { return SPI_CAPABILITY_THREAD_SAFE; }
+
 }  // extern "C"

@@ -30,4 +30,7 @@ SPI_EXPORT int SPI_CALL GetPicture(const char* buf, intptr_t len, unsigned int f
     return plugin::pictureEntry(buf, len, flag, pHBInfo, pHBm, progress, lData, gifplugin::decode);
 }
 
+// giflib 5 keeps every decode's state, errors included, in its own GifFileType.
+SPI_EXPORT unsigned int SPI_CALL GetPluginCapabilities(void) { return SPI_CAPABILITY_THREAD_SAFE; }
+
 }  // extern "C"

@@ -17,8 +17,17 @@ constexpr std::uint64_t kMaxPixelsPerByte = std::uint64_t{1} << 20;
 // ones before allocating for them.
 constexpr int kMaxSide = 32768;
 
+// The library initialises itself on first use without a lock, so two threads decoding at once
+// could both do it: done once here, where the first caller waits for it.
+heif_context* newContext()
+{
+    static const bool initialised = (heif_init(nullptr), true);
+    (void)initialised;
+    return heif_context_alloc();
+}
+
 struct Context {
-    heif_context* ctx = heif_context_alloc();
+    heif_context* ctx = newContext();
     heif_image_handle* handle = nullptr;
     heif_image* image = nullptr;
     heif_decoding_options* options = nullptr;

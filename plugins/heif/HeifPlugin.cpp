@@ -34,4 +34,7 @@ SPI_EXPORT int SPI_CALL GetPicture(const char* buf, intptr_t len, unsigned int f
     return plugin::pictureEntry(buf, len, flag, pHBInfo, pHBm, progress, lData, heifplugin::decode);
 }
 
+// libheif keeps its state per context once it is initialised, which the decoder does once.
+SPI_EXPORT unsigned int SPI_CALL GetPluginCapabilities(void) { return SPI_CAPABILITY_THREAD_SAFE; }
+
 }  // extern "C"

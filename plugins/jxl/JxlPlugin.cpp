@@ -36,4 +36,7 @@ SPI_EXPORT int SPI_CALL GetPicture(const char* buf, intptr_t len, unsigned int f
     return plugin::pictureEntry(buf, len, flag, pHBInfo, pHBm, progress, lData, jxlplugin::decode);
 }
 
+// libjxl keeps its state per decoder; no shared runner is used.
+SPI_EXPORT unsigned int SPI_CALL GetPluginCapabilities(void) { return SPI_CAPABILITY_THREAD_SAFE; }
+
 }  // extern "C"

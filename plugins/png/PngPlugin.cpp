@@ -33,4 +33,7 @@ SPI_EXPORT int SPI_CALL GetPicture(const char* buf, intptr_t len, unsigned int f
     return plugin::pictureEntry(buf, len, flag, pHBInfo, pHBm, progress, lData, pngplugin::decode);
 }
 
+// libpng keeps every decode's state in its own png_struct, errors included.
+SPI_EXPORT unsigned int SPI_CALL GetPluginCapabilities(void) { return SPI_CAPABILITY_THREAD_SAFE; }
+
 }  // extern "C"

@@ -1,6 +1,7 @@
 #include "AppPrefetch.h"
 
 #include "ScriptBuffer.h"
+#include "SusiePlugin.h"
 
 #include "engine/Args.h"
 #include "engine/Messages.h"
@@ -52,16 +53,33 @@ image::PrefetchCache& ensureCache(lua_State* L)
     return *holder->cache;
 }
 
-// app.prefetch(source, ...): each source a path (text or number) or a Buffer, most likely
-// first; nil and false stand for no source. Replaces the previous wish; without sources the
-// prepared pictures are dropped.
+// app.prefetch(source, [plugin], ...): each source a path (text or number) or a Buffer, most
+// likely first, optionally followed by the Susie_plugin that decodes it; nil and false stand
+// for no source (a plug-in after one goes with it). Replaces the previous wish; without
+// sources the prepared pictures are dropped.
 int prefetch(lua_State* L)
 {
     const int count = lua_gettop(L);
     std::vector<image::PrefetchSource> sources;
     std::vector<int> buffers;  // argument positions, resolved after every conversion
+    bool follow = false;       // the last argument was a source a plug-in may follow
     for (int i = 1; i <= count; ++i) {
         const int type = lua_type(L, i);
+        if (isSusiePlugin(L, i)) {
+            // The cache passes over a source whose plug-in may not run on its worker; one whose
+            // plug-in is closed is not prepared at all.
+            if (follow) {
+                sources.back().plugin = sharedPlugin(L, i);
+                if (!sources.back().plugin) {
+                    if (sources.back().inMemory)
+                        buffers.pop_back();
+                    sources.pop_back();
+                }
+            }
+            follow = false;
+            continue;
+        }
+        follow = type != LUA_TNIL && type != LUA_TBOOLEAN;
         if (type == LUA_TNIL || (type == LUA_TBOOLEAN && !lua_toboolean(L, i)))
             continue;
         if (type == LUA_TSTRING || type == LUA_TNUMBER) {

@@ -1,5 +1,6 @@
 #include "SusiePlugin.h"
 
+#include "AppPrefetch.h"
 #include "MemoryBlock.h"
 #include "ScriptBuffer.h"
 
@@ -8,6 +9,7 @@
 #include "engine/ScriptCall.h"
 #include "image/ArchiveTree.h"
 #include "image/Plugin.h"
+#include "image/PrefetchCache.h"
 #include "platform/FaultGuard.h"
 #include "platform/Paths.h"
 #include "platform/TextCodec.h"
@@ -30,8 +32,9 @@ namespace memory = platform::memory;
 // The host object behind a script object. A method keeps it busy for its whole run, so that
 // script code run during a call (a progress callback, a finaliser) can unload the object
 // without pulling the library from under the call: the record goes when the last call ends.
+// The prefetch worker holds the library too while it decodes with it.
 struct PluginRecord {
-    std::unique_ptr<image::Plugin> plugin;
+    std::shared_ptr<image::Plugin> plugin;
     int busy = 0;
     bool orphaned = false;
 };
@@ -77,12 +80,15 @@ PluginRecord& checkOpen(lua_State* L)
     return *object.record;
 }
 
-void unloadObject(PluginObject& object) noexcept
+void unloadObject(lua_State* L, PluginObject& object)
 {
     PluginRecord* record = object.record;
     if (!record)
         return;
     object.record = nullptr;
+    // Pictures it was to prepare go now; the worker lets go of the library when it is done.
+    if (image::PrefetchCache* cache = prefetchCache(L))
+        cache->forget(*record->plugin);
     if (record->busy > 0)
         record->orphaned = true;
     else
@@ -261,7 +267,8 @@ void pushAdopted(lua_State* L, BufferObject* object, memory::OwnedHandle& handle
 
 int pluginUnload(lua_State* L)
 {
-    unloadObject(checkPluginObject(L));
+    PluginObject& object = checkPluginObject(L);
+    unloadObject(L, object);
     return 0;
 }
 
@@ -365,7 +372,17 @@ int pluginGetPicture(lua_State* L)
         const BusyScope busy(record);
         const CallSource source(L, arg);
         ProgressScope progress(L, 3);
-        blocks = image::picture(busy.plugin(), source.source(), progress.progress());
+        // Bytes in memory may have been decoded ahead; a file name always goes to the library.
+        image::PrefetchCache* cache = arg.osPath ? nullptr : prefetchCache(L);
+        const image::Source& input = source.source();
+        if (cache && (blocks = cache->take(busy.plugin(), {input.data, input.size}))) {
+            // Reported as a call that ran to its end, which the function may still refuse.
+            const image::Progress p = progress.progress();
+            if (p.callback(0, 1, p.user) != 0 || p.callback(1, 1, p.user) != 0)
+                blocks.reset();
+        } else {
+            blocks = image::picture(busy.plugin(), input, progress.progress());
+        }
     }
     if (!blocks)
         return 0;
@@ -472,6 +489,16 @@ int loadSusiePlugin(lua_State* L)
 }
 
 }  // namespace
+
+bool isSusiePlugin(lua_State* L, int narg) { return testPlugin(L, narg) != nullptr; }
+
+std::shared_ptr<image::Plugin> sharedPlugin(lua_State* L, int narg)
+{
+    PluginObject* object = testPlugin(L, narg);
+    if (!object || !object->record)
+        return nullptr;
+    return object->record->plugin;
+}
 
 const engine::HostFunction kSusiePluginFunctions[1] = {
     SELVARIN_HOST("loadSusiePlugin", loadSusiePlugin),

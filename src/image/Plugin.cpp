@@ -39,10 +39,26 @@ std::unique_ptr<Plugin> Plugin::load(std::string_view scriptPath)
     if (!library)
         return nullptr;
     std::unique_ptr<Plugin> plugin(new Plugin(std::move(library.value())));
-    for (void* entry : plugin->m_entries)
-        if (entry)
-            return plugin;
-    return nullptr;
+    if (std::none_of(plugin->m_entries.begin(), plugin->m_entries.end(), [](void* e) { return e != nullptr; }))
+        return nullptr;
+    // Asked once, under the guard like every call; a library that faults here is marked.
+    if (void* capabilities = plugin->m_library.ownSymbol("GetPluginCapabilities")) {
+        struct Call {
+            SpiGetPluginCapabilitiesFunc fn;
+            unsigned bits;
+        } c{reinterpret_cast<SpiGetPluginCapabilitiesFunc>(capabilities), 0};
+        const bool completed = platform::fault::callGuarded(
+            [](void* p) {
+                auto* c = static_cast<Call*>(p);
+                c->bits = c->fn();
+            },
+            &c);
+        if (!completed)
+            plugin->m_faulted = true;
+        else
+            plugin->m_threadSafe = (c.bits & SPI_CAPABILITY_THREAD_SAFE) != 0;
+    }
+    return plugin;
 }
 
 template <typename Fn, typename... Args>

@@ -6,6 +6,7 @@
 #include <selvarin/spi.h>
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -17,6 +18,8 @@
 // The bridge to image plug-ins: one loaded library with its entry points, and the call
 // sequences that turn what it hands back into blocks the host owns. Every call into the
 // library runs under the fault guard; a library that faulted once is never called again.
+// Calls are made on the interface thread, and those of a thread-safe library also on the
+// prefetch worker.
 namespace image {
 
 // The twelve entry points, in the order they are looked up.
@@ -74,6 +77,8 @@ public:
 
     bool has(Entry entry) const { return m_entries[static_cast<int>(entry)] != nullptr; }
     bool faulted() const { return m_faulted; }
+    // The library declared its picture calls safe on any thread, also alongside each other.
+    bool threadSafe() const { return m_threadSafe; }
 
     CallResult getPluginInfo(int index, char* buf, int length);
     CallResult isSupported(const char* osName, const void* head);
@@ -89,7 +94,9 @@ private:
 
     platform::SharedLibrary m_library;
     std::array<void*, kEntryCount> m_entries{};
-    bool m_faulted = false;
+    // Calls may come from the prefetch worker too.
+    std::atomic<bool> m_faulted{false};
+    bool m_threadSafe = false;
 };
 
 // ---- Call sequences ----

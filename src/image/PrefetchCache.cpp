@@ -22,6 +22,7 @@ struct PrefetchCache::Entry {
     bool bytesKnown = false;
     PrefetchFormat format = PrefetchFormat::Jpeg;
     std::optional<DibPair> picture;
+    std::optional<PictureBlocks> blocks;  // a plug-in's picture
     std::uint64_t cost = 0;
     // No longer wanted: the worker abandons it and throws its result away.
     std::atomic<bool> dropped{false};
@@ -37,13 +38,43 @@ bool sameBytes(const std::vector<std::uint8_t>& held, Bytes data)
 }
 
 std::uint64_t blockBytes(const DibPair& pair) { return pair.header.size() + pair.bits.size(); }
+std::uint64_t blockBytes(const PictureBlocks& blocks) { return blocks.header.size() + blocks.bits.size(); }
 
 // Bytes given in memory are the entry's bytes from the start.
 bool sameSource(const PrefetchCache::Entry& entry, const PrefetchSource& source)
 {
-    if (entry.source.inMemory != source.inMemory)
+    if (entry.source.inMemory != source.inMemory || entry.source.plugin != source.plugin)
         return false;
     return source.inMemory ? sameBytes(entry.bytes, source.bytes) : entry.source.osPath == source.osPath;
+}
+
+// The worker's progress function: stops a plug-in's decode that is no longer wanted.
+int abandonWhenDropped(int, int, intptr_t user)
+{
+    return reinterpret_cast<const std::atomic<bool>*>(user)->load() ? 1 : 0;
+}
+
+// What `plugin` makes of `bytes` given in memory, when its picture fits in `room` bytes. The
+// size comes from the plug-in's own header reading, so that a huge picture is never decoded
+// only to be thrown away; a plug-in that cannot tell it is not asked.
+std::optional<PictureBlocks> decodeWithPlugin(Plugin& plugin, const std::vector<std::uint8_t>& bytes,
+                                              std::uint64_t room, const std::atomic<bool>& dropped)
+{
+    static const std::uint8_t kNothing[1] = {0};
+    Source source;
+    source.memory = true;
+    source.data = bytes.empty() ? kNothing : bytes.data();
+    source.size = bytes.size();
+    const std::optional<PictureDetails> details = pictureInfo(plugin, source);
+    if (!details)
+        return std::nullopt;
+    const auto side = [](std::int32_t v) { return static_cast<std::uint64_t>(v < 0 ? -std::int64_t{v} : v); };
+    const std::uint64_t width = side(details->record.width);
+    const std::uint64_t height = side(details->record.height);
+    // Four bytes a pixel: the most a picture plug-in hands over.
+    if (width == 0 || height == 0 || width > room / 4 / height || dropped)
+        return std::nullopt;
+    return picture(plugin, source, Progress{&abandonWhenDropped, reinterpret_cast<intptr_t>(&dropped)});
 }
 
 }  // namespace
@@ -83,6 +114,9 @@ void PrefetchCache::hint(std::vector<PrefetchSource> sources)
                 break;
             if (source.inMemory && source.bytes.empty())
                 continue;
+            // Only a plug-in that allows it is called off the interface thread.
+            if (source.plugin && (!source.plugin->threadSafe() || source.plugin->faulted()))
+                continue;
             if (std::any_of(wanted.begin(), wanted.end(), [&](const auto& e) { return sameSource(*e, source); }))
                 continue;
             const auto kept = std::find_if(m_entries.begin(), m_entries.end(),
@@ -109,36 +143,69 @@ void PrefetchCache::hint(std::vector<PrefetchSource> sources)
     // `unwanted` frees its pictures here, outside the lock.
 }
 
-std::optional<DibPair> PrefetchCache::take(PrefetchFormat format, Bytes data)
+template <typename Match>
+std::shared_ptr<PrefetchCache::Entry> PrefetchCache::takeEntry(Match&& matches)
 {
     std::unique_lock lock(m_mutex);
     for (;;) {
-        const auto found = std::find_if(m_entries.begin(), m_entries.end(), [&](const auto& e) {
-            return e->state == Entry::State::Ready && e->format == format && sameBytes(e->bytes, data);
-        });
+        const auto found = std::find_if(m_entries.begin(), m_entries.end(),
+                                        [&](const auto& e) { return e->state == Entry::State::Ready && matches(*e); });
         if (found != m_entries.end()) {
-            const std::shared_ptr<Entry> entry = std::move(*found);
+            std::shared_ptr<Entry> entry = std::move(*found);
             m_entries.erase(found);
             ++m_stats.hits;
-            std::optional<DibPair> picture = std::move(entry->picture);
             lock.unlock();
             m_changed.notify_all();
-            return picture;
+            return entry;
         }
         // The very bytes being decoded: their result comes sooner than a second decode would.
-        const bool decoding = m_running && !m_running->dropped && m_running->bytesKnown &&
-                              m_running->format == format && sameBytes(m_running->bytes, data);
+        const bool decoding = m_running && !m_running->dropped && m_running->bytesKnown && matches(*m_running);
         if (!decoding)
-            return std::nullopt;
+            return nullptr;
         m_changed.wait(lock);
     }
+}
+
+std::optional<DibPair> PrefetchCache::take(PrefetchFormat format, Bytes data)
+{
+    const auto entry = takeEntry([&](const Entry& e) { return e.format == format && sameBytes(e.bytes, data); });
+    if (!entry)
+        return std::nullopt;
+    return std::move(entry->picture);
+}
+
+std::optional<PictureBlocks> PrefetchCache::take(const Plugin& plugin, Bytes data)
+{
+    const auto entry = takeEntry([&](const Entry& e) {
+        return e.format == PrefetchFormat::Plugin && e.source.plugin.get() == &plugin && sameBytes(e.bytes, data);
+    });
+    if (!entry)
+        return std::nullopt;
+    return std::move(entry->blocks);
+}
+
+void PrefetchCache::forget(const Plugin& plugin)
+{
+    std::vector<std::shared_ptr<Entry>> gone;
+    {
+        const std::lock_guard guard(m_mutex);
+        for (auto& entry : m_entries) {
+            if (entry->source.plugin.get() != &plugin)
+                continue;
+            entry->dropped = true;
+            gone.push_back(std::move(entry));
+        }
+        std::erase(m_entries, nullptr);
+    }
+    m_changed.notify_all();
+    // `gone` frees its pictures here, outside the lock.
 }
 
 void PrefetchCache::waitIdle()
 {
     std::unique_lock lock(m_mutex);
     m_changed.wait(lock, [this] {
-        return !m_running && std::none_of(m_entries.begin(), m_entries.end(),
+        return !m_working && std::none_of(m_entries.begin(), m_entries.end(),
                                           [](const auto& e) { return e->state == Entry::State::Queued; });
     });
 }
@@ -171,7 +238,13 @@ void PrefetchCache::run()
             continue;
         }
         std::shared_ptr<Entry> entry = *next;
+        m_working = true;
         work(entry, lock);
+        // The last hold on a plug-in forgotten meanwhile may be this one: unloaded unlocked.
+        lock.unlock();
+        entry.reset();
+        lock.lock();
+        m_working = false;
         m_changed.notify_all();
     }
 }
@@ -192,7 +265,9 @@ void PrefetchCache::work(const std::shared_ptr<Entry>& entry, std::unique_lock<s
     const bool readable = inMemory ? entry->bytes.size() <= room : platform::readOsFile(entry->source.osPath, room, read);
     const std::vector<std::uint8_t>& bytes = inMemory ? entry->bytes : read;
     std::optional<PrefetchFormat> format;
-    if (readable && isSupportedJpeg(bytes))
+    if (readable && entry->source.plugin)
+        format = PrefetchFormat::Plugin;
+    else if (readable && isSupportedJpeg(bytes))
         format = PrefetchFormat::Jpeg;
     else if (readable && isSupportedBmp(bytes))
         format = PrefetchFormat::Bmp;
@@ -209,9 +284,12 @@ void PrefetchCache::work(const std::shared_ptr<Entry>& entry, std::unique_lock<s
     m_changed.notify_all();
 
     std::optional<DibPair> picture;
-    if (format && !entry->dropped) {
+    std::optional<PictureBlocks> blocks;
+    const std::uint64_t left = room > entry->bytes.size() ? room - entry->bytes.size() : 0;
+    if (format == PrefetchFormat::Plugin && !entry->dropped) {
+        blocks = decodeWithPlugin(*entry->source.plugin, entry->bytes, left, entry->dropped);
+    } else if (format && !entry->dropped) {
         DecodeLimits limits;
-        const std::uint64_t left = room > entry->bytes.size() ? room - entry->bytes.size() : 0;
         limits.maxBitsBytes = std::min<std::uint64_t>(limits.maxBitsBytes, left);
         limits.cancel = &entry->dropped;
         picture = *format == PrefetchFormat::Jpeg ? loadJpeg(entry->bytes, limits) : loadBmp(entry->bytes, limits);
@@ -219,10 +297,12 @@ void PrefetchCache::work(const std::shared_ptr<Entry>& entry, std::unique_lock<s
 
     lock.lock();
     m_running.reset();
-    const std::uint64_t cost = picture ? entry->bytes.size() + blockBytes(*picture) : 0;
+    const bool made = picture || blocks;
+    const std::uint64_t cost =
+        picture ? entry->bytes.size() + blockBytes(*picture) : blocks ? entry->bytes.size() + blockBytes(*blocks) : 0;
     const auto at = std::find(m_entries.begin(), m_entries.end(), entry);
     // Pictures that became ready meanwhile are not counted in `room`: the bound is checked again.
-    if (!picture || entry->dropped || at == m_entries.end() || readyBytes() + cost > m_limits.bytes) {
+    if (!made || entry->dropped || at == m_entries.end() || readyBytes() + cost > m_limits.bytes) {
         if (!entry->dropped)
             ++m_stats.refused;
         entry->state = Entry::State::Refused;
@@ -232,11 +312,13 @@ void PrefetchCache::work(const std::shared_ptr<Entry>& entry, std::unique_lock<s
         // The memory goes back outside the lock.
         lock.unlock();
         picture.reset();
+        blocks.reset();
         held = {};
         lock.lock();
         return;
     }
     entry->picture = std::move(picture);
+    entry->blocks = std::move(blocks);
     entry->cost = cost;
     entry->state = Entry::State::Ready;
     ++m_stats.decoded;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Dib.h"
+#include "Plugin.h"
 
 #include <condition_variable>
 #include <cstdint>
@@ -14,11 +15,12 @@
 // Pictures decoded ahead of time on a worker thread, so that showing the next one costs no
 // decode. Results are found by the bytes they were decoded from, never by name alone: a file
 // that changed after it was read simply finds nothing and is decoded afresh, and a hit is
-// exactly what the synchronous decoder makes of the same bytes. Only the host's own decoders
-// run on the worker; the interpreter is never touched there.
+// exactly what the synchronous decoder makes of the same bytes. The host's own decoders run on
+// the worker, and plug-ins that declared themselves thread-safe; the interpreter is never
+// touched there.
 namespace image {
 
-enum class PrefetchFormat : std::uint8_t { Jpeg, Bmp };
+enum class PrefetchFormat : std::uint8_t { Jpeg, Bmp, Plugin };
 
 // One file to read ahead: an OS path (made absolute by the caller), or bytes already in memory
 // (a picture inside an archive).
@@ -26,6 +28,10 @@ struct PrefetchSource {
     std::string osPath;
     std::vector<std::uint8_t> bytes;
     bool inMemory = false;
+    // Decoded by this plug-in from the bytes in memory instead of by the host's decoders; a
+    // source whose plug-in is not thread-safe is not prepared. The cache keeps the plug-in
+    // loaded while it holds the source.
+    std::shared_ptr<Plugin> plugin;
 };
 
 class PrefetchCache {
@@ -61,8 +67,14 @@ public:
     // the cache. When the worker is decoding these very bytes, waits for it rather than
     // decoding them a second time.
     std::optional<DibPair> take(PrefetchFormat format, Bytes data);
+    // The same for what `plugin` makes of `data` given in memory.
+    std::optional<PictureBlocks> take(const Plugin& plugin, Bytes data);
 
-    // Until the worker has nothing left to do (tests, benchmarks).
+    // Drops everything `plugin` decodes or decoded: it is being unloaded. A running decode of it
+    // is abandoned; the library goes once the worker has left it.
+    void forget(const Plugin& plugin);
+
+    // Until the worker has nothing left to do and holds nothing (tests, benchmarks).
     void waitIdle();
     Stats stats() const;
 
@@ -70,6 +82,8 @@ public:
     struct Entry;
 
 private:
+    template <typename Match>
+    std::shared_ptr<Entry> takeEntry(Match&& matches);
     void run();
     void work(const std::shared_ptr<Entry>& entry, std::unique_lock<std::mutex>& lock);
     std::uint64_t readyBytes() const;
@@ -80,6 +94,8 @@ private:
     // Wanted work in priority order: queued, running and ready entries.
     std::vector<std::shared_ptr<Entry>> m_entries;
     std::shared_ptr<Entry> m_running;
+    // From taking an entry until the worker has let go of it (and of its plug-in).
+    bool m_working = false;
     bool m_stopping = false;
     Stats m_stats;
     std::thread m_worker;  // last: started once everything it uses exists

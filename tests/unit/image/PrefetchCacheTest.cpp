@@ -39,7 +39,7 @@ protected:
         return path.string();
     }
 
-    static PrefetchSource file(const std::string& path) { return PrefetchSource{path, {}, false}; }
+    static PrefetchSource file(const std::string& path) { return PrefetchSource{path, {}, false, {}}; }
     static PrefetchCache::Limits limits(std::uint64_t bytes = 64 << 20, std::size_t pictures = 2)
     {
         return {pictures, bytes};
@@ -106,7 +106,7 @@ TEST_F(PrefetchCacheTest, BytesInMemoryArePreparedToo)
 {
     const Bytes jpeg = colourJpeg(16, 16);
     PrefetchCache cache(limits());
-    cache.hint({PrefetchSource{{}, jpeg, true}});
+    cache.hint({PrefetchSource{{}, jpeg, true, {}}});
     cache.waitIdle();
     const auto prepared = cache.take(PrefetchFormat::Jpeg, view(jpeg));
     ASSERT_TRUE(prepared);
