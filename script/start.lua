@@ -581,8 +581,19 @@ local function loadItem(item)
   return surface, description, note
 end
 
--- Pictures the viewer can decode ahead of their turn.
+-- Pictures the viewer decodes itself ahead of their turn.
 local AHEAD_EXTENSIONS = { jpg = true, jpeg = true, jpe = true, jfif = true, bmp = true, dib = true }
+
+-- Whether a picture of this name can be decoded ahead, and the picture plug-in to do it (nil
+-- for the viewer's own formats); the viewer uses a plug-in ahead only where that plug-in allows.
+local function aheadDecoder(name)
+  local ext = lowerExtension(name)
+  if AHEAD_EXTENSIONS[ext] then return true, nil end
+  for i = 1, table.getn(plugins.pictures) do
+    if plugins.pictures[i].formats[ext] then return true, plugins.pictures[i].plugin end
+  end
+  return false, nil
+end
 
 local function dropAhead()
   if ahead.data then ahead.data:release() end
@@ -594,17 +605,19 @@ end
 local function readAhead(step)
   if type(app.prefetch) ~= "function" then return end
   local item = state.files[state.position + step]
-  if item == nil or not AHEAD_EXTENSIONS[lowerExtension(item.name)] then
+  local known, plugin = false, nil
+  if item ~= nil then known, plugin = aheadDecoder(item.name) end
+  if not known then
     dropAhead()
     app.prefetch()
   elseif not item.archive then
     dropAhead()
-    app.prefetch(item.path)
+    app.prefetch(item.path, plugin)
   elseif ahead.item ~= item then
     dropAhead()
     local data = item.plugin:getFile(item.archive, item.position, item.size)
     if data ~= nil then ahead = { item = item, data = data, stamp = archiveStamp(item.archive) } end
-    app.prefetch(data)
+    app.prefetch(data, plugin)
   end
 end
 
