@@ -373,7 +373,8 @@ int pluginGetPicture(lua_State* L)
         const CallSource source(L, arg);
         ProgressScope progress(L, 3);
         // Bytes in memory may have been decoded ahead; a file name always goes to the library.
-        image::PrefetchCache* cache = arg.osPath ? nullptr : prefetchCache(L);
+        // A library that faulted since gives nothing, as a call would.
+        image::PrefetchCache* cache = arg.osPath || busy.plugin().faulted() ? nullptr : prefetchCache(L);
         const image::Source& input = source.source();
         if (cache && (blocks = cache->take(busy.plugin(), {input.data, input.size}))) {
             // Reported as a call that ran to its end, which the function may still refuse.

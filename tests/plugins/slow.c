@@ -1,6 +1,6 @@
 /* Test plug-in for decoding off the interface thread. Its pictures are "SLOW", a byte of steps,
  * a byte of width and one of height, then anything: a 24-bit picture whose every byte is the
- * sum of the input's bytes. GetPicture sleeps 10 ms a step, reporting progress after each, and
+ * sum of the input's bytes (255 steps: it crashes). GetPicture sleeps 10 ms a step, reporting progress after each, and
  * records the calls in globals the test reads through its own dlopen of the library. Built
  * twice: with SLOW_THREAD_SAFE it declares itself safe on any thread, without it it is a
  * plug-in written before that declaration existed. */
@@ -79,6 +79,9 @@ SPI_EXPORT int GetPicture(const char* buf, intptr_t len, unsigned int flag, HLOC
     rc = readHeader(buf, len, flag, &steps, &width, &height);
     if (rc != SPI_SUCCESS)
         return rc;
+    /* 255 steps: a plug-in that crashes. */
+    if (steps == 255)
+        return *(volatile int*)(uintptr_t)len == 0 ? SPI_OTHER_ERROR : SPI_OUT_OF_ORDER;
     atomic_fetch_add(&slowRunning, 1);
     for (int s = 0; s <= steps; ++s) {
         if (s > 0)

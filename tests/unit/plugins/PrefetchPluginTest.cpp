@@ -15,6 +15,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <string>
 #include <thread>
@@ -127,6 +128,38 @@ TEST(PluginPrefetch, BundledPluginsPrepareWhatACallReturns)
     }
 }
 
+// The interface thread keeps calling the plug-in while the worker decodes with it: neither
+// disturbs the other.
+TEST(PluginPrefetch, CallsOnBothThreadsAtOnceAgree)
+{
+    for (const samples::Format& format : samples::formats()) {
+        SCOPED_TRACE(format.plugin);
+        const auto plugin = bundled(format.plugin);
+        ASSERT_TRUE(plugin);
+        const Bytes ahead = format.encode(160, 120, true);
+        const Bytes now = format.encode(90, 70, false);
+        const auto expectedAhead = direct(*plugin, ahead);
+        const auto expectedNow = direct(*plugin, now);
+        ASSERT_TRUE(expectedAhead && expectedNow);
+        PrefetchCache cache(limits());
+        for (int round = 0; round < 3; ++round) {
+            cache.hint({inMemory(ahead, plugin)});
+            for (int i = 0; i < 3; ++i) {
+                const auto result = direct(*plugin, now);
+                ASSERT_TRUE(result);
+                EXPECT_TRUE(*result == *expectedNow);
+                EXPECT_TRUE(image::pictureInfo(*plugin, memorySource(now)));
+            }
+            const auto prepared = cache.take(*plugin, ahead);
+            if (prepared) {
+                EXPECT_TRUE(seen(*prepared) == *expectedAhead);
+            }
+            cache.hint({});
+        }
+        EXPECT_FALSE(plugin->faulted());
+    }
+}
+
 TEST(PluginPrefetch, AChangedOrDeletedFileFindsNothing)
 {
     const samples::Format& format = samples::formats().front();
@@ -153,6 +186,8 @@ public:
         : m_path(std::string(SELVARIN_TEST_PLUGIN_DIR) + "/" + name + ".spi"),
           m_handle(dlopen(m_path.c_str(), RTLD_NOW | RTLD_LOCAL))
     {
+        for (const char* name : {"slowCalls", "slowCallsElsewhere", "slowRunning", "slowAborts"})
+            m_base[name] = raw(name);
     }
     ~SlowPlugin()
     {
@@ -163,11 +198,8 @@ public:
     SlowPlugin& operator=(const SlowPlugin&) = delete;
 
     const std::string& path() const { return m_path; }
-    int count(const char* name) const
-    {
-        auto* counter = static_cast<std::atomic<int>*>(m_handle ? dlsym(m_handle, name) : nullptr);
-        return counter ? counter->load() : -1;
-    }
+    // Counted since this object was made: a library that faulted stays loaded with its counts.
+    int count(const char* name) const { return raw(name) - m_base.at(name); }
     // Until a GetPicture call is running (a few seconds at most).
     bool waitRunning() const
     {
@@ -177,8 +209,15 @@ public:
     }
 
 private:
+    int raw(const char* name) const
+    {
+        auto* counter = static_cast<std::atomic<int>*>(m_handle ? dlsym(m_handle, name) : nullptr);
+        return counter ? counter->load() : -1000;
+    }
+
     std::string m_path;
     void* m_handle;
+    std::map<std::string, int> m_base;
 };
 
 Bytes slowPicture(std::uint8_t steps, std::uint8_t width = 9, std::uint8_t height = 5, std::uint8_t salt = 0)
@@ -214,6 +253,22 @@ TEST(PluginPrefetch, OnlyADeclaredPluginRunsOnTheWorker)
     const auto prepared = cache.take(*safe, slowPicture(2));
     ASSERT_TRUE(prepared);
     EXPECT_TRUE(seen(*prepared) == *direct(*safe, slowPicture(2)));
+}
+
+TEST(PluginPrefetch, APluginThatCrashesOnTheWorkerIsMarked)
+{
+    const SlowPlugin declared("test_slow_worker");
+    const auto plugin = load(declared.path());
+    ASSERT_TRUE(plugin);
+    PrefetchCache cache(limits());
+    cache.hint({inMemory(slowPicture(255), plugin)});
+    cache.waitIdle();
+    EXPECT_TRUE(plugin->faulted()) << "the fault was caught on the worker";
+    EXPECT_EQ(cache.stats().refused, 1u);
+    EXPECT_FALSE(direct(*plugin, slowPicture(0))) << "and the plug-in is not called again";
+    cache.hint({inMemory(slowPicture(0), plugin)});
+    cache.waitIdle();
+    EXPECT_EQ(declared.count("slowCalls"), 1);
 }
 
 TEST(PluginPrefetch, APictureBeyondTheBoundIsNeverDecoded)
