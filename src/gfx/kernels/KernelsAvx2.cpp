@@ -73,20 +73,15 @@ struct Vec {
         return _mm256_i32gather_epi32(reinterpret_cast<const int*>(table), index, 4);
     }
 
-    // The pixels of row at columns cols[0..7]. Where the columns lie close together (scaling
-    // up, or down by less than two) one or two loads and lane permutes replace eight loads.
+    // The pixels of row at columns cols[0..7]. Where the columns lie within eight of each other
+    // (scaling up, or down by a little) one load and a lane permute replace eight loads.
     static Reg gatherPixels(const std::uint8_t* row, const std::int32_t* cols)
     {
         const Reg index = loadColumns(cols);
         std::int32_t lo, span;
-        if (columnSpan(cols, index, lo, span) && span <= 7 && lo + span >= 7) {
-            const std::int32_t hi = lo + span;
-            // The last eight pixels up to the highest column: every one of them is a pixel of the row.
-            const Reg fromHigh = pixelsFrom(row, index, hi - 7);
-            if (span <= 7)
-                return fromHigh;
-            return _mm256_blendv_epi8(pixelsFrom(row, index, lo), fromHigh, _mm256_cmpgt_epi32(index, _mm256_set1_epi32(lo + 7)));
-        }
+        // The eight pixels up to the highest column: every one of them is a pixel of the row.
+        if (columnSpan(cols, index, lo, span) && span <= 7 && lo + span >= 7)
+            return pixelsFrom(row, index, lo + span - 7);
         const auto at = [&](int k) { return static_cast<int>(load32(row + 4 * static_cast<std::ptrdiff_t>(cols[k]))); };
         return _mm256_setr_epi32(at(0), at(1), at(2), at(3), at(4), at(5), at(6), at(7));
     }
@@ -95,34 +90,15 @@ struct Vec {
     static void neighbours(const std::uint8_t* row, const std::int32_t* cols, Reg& left, Reg& right)
     {
         const Reg index = loadColumns(cols);
-        const Reg next = _mm256_add_epi32(index, _mm256_set1_epi32(1));
         std::int32_t lo, span;
-        if (columnSpan(cols, index, lo, span) && span <= 6) {
-            const std::int32_t hi = lo + span;
-            // The eight pixels up to the highest column's right neighbour, which the filter reads
-            // anyway: none lies outside the row.
-            const std::int32_t base = hi + 1 - 7;
-            if (span <= 6 && base >= 0) {
-                const Reg pixels = loadAt(row, base);
-                const Reg shift = _mm256_set1_epi32(base);
-                left = _mm256_permutevar8x32_epi32(pixels, _mm256_sub_epi32(index, shift));
-                right = _mm256_permutevar8x32_epi32(pixels, _mm256_sub_epi32(next, shift));
-                return;
-            }
-            if (span > 6) {
-                const Reg low = loadAt(row, lo);
-                const Reg high = loadAt(row, base);
-                const Reg lowShift = _mm256_set1_epi32(lo);
-                const Reg highShift = _mm256_set1_epi32(base);
-                const Reg limit = _mm256_set1_epi32(lo + 7);
-                left = _mm256_blendv_epi8(_mm256_permutevar8x32_epi32(low, _mm256_sub_epi32(index, lowShift)),
-                                          _mm256_permutevar8x32_epi32(high, _mm256_sub_epi32(index, highShift)),
-                                          _mm256_cmpgt_epi32(index, limit));
-                right = _mm256_blendv_epi8(_mm256_permutevar8x32_epi32(low, _mm256_sub_epi32(next, lowShift)),
-                                           _mm256_permutevar8x32_epi32(high, _mm256_sub_epi32(next, highShift)),
-                                           _mm256_cmpgt_epi32(next, limit));
-                return;
-            }
+        // The eight pixels up to the highest column's right neighbour, which the filter reads
+        // anyway: none lies outside the row.
+        if (columnSpan(cols, index, lo, span) && span <= 6 && lo + span >= 6) {
+            const Reg shift = _mm256_set1_epi32(lo + span + 1 - 7);
+            const Reg pixels = loadAt(row, lo + span + 1 - 7);
+            left = _mm256_permutevar8x32_epi32(pixels, _mm256_sub_epi32(index, shift));
+            right = _mm256_permutevar8x32_epi32(pixels, _mm256_sub_epi32(_mm256_add_epi32(index, _mm256_set1_epi32(1)), shift));
+            return;
         }
         neighbourPairs(row, cols, left, right);
     }
