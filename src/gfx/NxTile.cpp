@@ -2,6 +2,7 @@
 #include "gfx/NxSurface.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace gfx {
 
@@ -26,6 +27,47 @@ void skipOutside(std::int64_t& d0, std::int64_t& d1, std::int64_t s0, std::int64
         d0 += ((c0 - d0) / n) * n;
     }
     d1 = std::min(d1, c1);
+}
+
+// A plain copy of a tile lying inside its 32 bpp picture onto another 32 bpp surface: each
+// destination row is periodic, so its first period comes from the tile and the rest is copied
+// from the row itself in doubling runs, instead of one blit per tile.
+bool plainCopy(const NxSurface& dst, const NxSurface* src, const NxBlitParams* params, std::int64_t sr, std::int64_t sb)
+{
+    return (params == nullptr || params->flags == 0) && src != &dst && dst.bitsPerPixel() == 32 &&
+           src->isCreated() && src->bitsPerPixel() == 32 && sr <= src->width() && sb <= src->height();
+}
+
+// Rows [dt, db) and columns [dl, dr) of the destination (before the origin), whose first row and
+// column show the tile's pixel (x0, y0); the part inside the clip is drawn.
+void copyTiles(NxSurface& dst, const NxSurface& src, std::int64_t sl, std::int64_t st, std::int64_t w, std::int64_t h,
+               std::int64_t x0, std::int64_t y0, std::int64_t dl, std::int64_t dr, std::int64_t dt, std::int64_t db)
+{
+    const NxRect& clip = dst.clipRect();
+    const std::int64_t ox = dst.originX(), oy = dst.originY();
+    const std::int64_t left = std::max(dl + ox, std::int64_t{clip.left});
+    const std::int64_t right = std::min(dr + ox, std::int64_t{clip.right});
+    const std::int64_t top = std::max(dt + oy, std::int64_t{clip.top});
+    const std::int64_t bottom = std::min(db + oy, std::int64_t{clip.bottom});
+    if (left >= right || top >= bottom)
+        return;
+    const std::int64_t n = right - left;
+    const std::int64_t column = (x0 - sl + left - ox - dl) % w;
+    for (std::int64_t y = top; y < bottom; ++y) {
+        const std::int64_t sy = st + (y0 - st + y - oy - dt) % h;
+        const std::uint8_t* in = src.pixels().row(static_cast<std::int32_t>(sy)) + 4 * sl;
+        std::uint8_t* out = dst.pixels().row(static_cast<std::int32_t>(y)) + 4 * left;
+        const std::int64_t first = std::min(w - column, n);
+        std::memmove(out, in + 4 * column, 4 * static_cast<std::size_t>(first));
+        if (first < n)
+            std::memmove(out + 4 * first, in, 4 * static_cast<std::size_t>(std::min(column, n - first)));
+        // Runs start at whole periods, so each copies the row's own first pixels.
+        for (std::int64_t done = std::min(w, n); done < n;) {
+            const std::int64_t run = std::min(done, n - done);
+            std::memcpy(out + 4 * done, out, 4 * static_cast<std::size_t>(run));
+            done += run;
+        }
+    }
 }
 
 } // namespace
@@ -71,6 +113,10 @@ int tile(NxSurface& dst, const NxRect* dstRect, NxSurface* src, const NxRect* sr
     skipOutside(dt, db, st, sb, y0, std::int64_t{clip.top} - dst.originY(), std::int64_t{clip.bottom} - dst.originY());
     if (dl >= dr || dt >= db)
         return 1;
+    if (plainCopy(dst, src, params, sr, sb)) {
+        copyTiles(dst, *src, sl, st, w, h, x0, y0, dl, dr, dt, db);
+        return 1;
+    }
 
     for (std::int64_t y = dt, sy = y0; y < db; sy = st) {
         const std::int64_t bandHeight = std::min(sb - sy, db - y);
