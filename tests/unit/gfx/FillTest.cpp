@@ -304,5 +304,42 @@ TEST(TileTest, EveryPixelShowsItsTileColumnAndRow)
     }
 }
 
+// A plain copy builds rows from the tile; a constant-alpha blend at full opacity of an opaque
+// tile onto an opaque surface gives the same pixels piece by piece. Wide rows, both row orders,
+// tiles cut from inside a larger picture, and a tile reaching past its picture.
+TEST(TileTest, PlainCopyAgreesWithPieceByPieceBlending)
+{
+    std::mt19937 rng(11);
+    NxBlitParams opaqueBlend;
+    opaqueBlend.flags = bf::kConstantAlpha;
+    opaqueBlend.constantAlpha = 255;
+    for (int round = 0; round < 40; ++round) {
+        auto picture = makeSurface(32, 50, round % 2 ? 40 : -40);
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 50; ++x)
+                setPixel(*picture, x, y, 0xFF000000u | (static_cast<std::uint32_t>(rng()) & 0xFFFFFFu));
+        const int l = static_cast<int>(rng() % 50), t = static_cast<int>(rng() % 40);
+        // Now and then the tile reaches past the picture's right or bottom edge.
+        const NxRect s{l, t, l + 1 + static_cast<int>(rng() % (round % 5 == 0 ? 60 : 50 - l)),
+                       t + 1 + static_cast<int>(rng() % (round % 7 == 0 ? 50 : 40 - t))};
+        const int w = 300 + static_cast<int>(rng() % 1700), h = 1 + static_cast<int>(rng() % 60);
+        auto copied = makeSurface(32, w, round % 3 ? h : -h);
+        auto blended = makeSurface(32, w, h);
+        fill(*copied, 0xFF000000u);
+        fill(*blended, 0xFF000000u);
+        const NxRect clip{static_cast<int>(rng() % 50), 0, w - static_cast<int>(rng() % 50), h};
+        const int ox = static_cast<int>(rng() % 21) - 10;
+        for (NxSurface* d : {copied.get(), blended.get()}) {
+            d->setClipRect(&clip);
+            d->setOrigin(ox, 0);
+        }
+        const NxRect dr{-7, -3, w + 5, h + 9};
+        const int offX = static_cast<int>(rng() % 200) - 100, offY = static_cast<int>(rng() % 200) - 100;
+        ASSERT_EQ(tile(*copied, &dr, picture.get(), &s, offX, offY, nullptr), 1);
+        ASSERT_EQ(tile(*blended, &dr, picture.get(), &s, offX, offY, &opaqueBlend), 1);
+        ASSERT_EQ(snapshot(*copied), snapshot(*blended)) << "round " << round;
+    }
+}
+
 } // namespace
 } // namespace gfx
