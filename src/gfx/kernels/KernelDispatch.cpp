@@ -57,6 +57,8 @@ constexpr DispatchRow kTable[] = {
     {SolidFill, Colour, 0, scalar::solidFill32, "scalar::solidFill32"},
     {SolidFill, Gray8To8, 0, scalar::solidFill8, "scalar::solidFill8"},
 
+    {ScaledCopy, Argb32, kAvx2, avx2::scaledCopy32, "avx2::scaledCopy32"},
+    {ScaledCopy, Argb32, kSse2, sse2::scaledCopy32, "sse2::scaledCopy32"},
     {ScaledCopy, Argb32, 0, scalar::scaledCopy32, "scalar::scaledCopy32"},
     {ScaledCopy, Palette8, 0, scalar::scaledCopyPalette8, "scalar::scaledCopyPalette8"},
     {ScaledCopy, Gray8To8, 0, scalar::scaledCopyGray8, "scalar::scaledCopyGray8"},
@@ -66,6 +68,8 @@ constexpr DispatchRow kTable[] = {
     {ScaledBlendSourceAlpha, Argb32, kSse2 | kNormalOp, sse2::scaledBlendSourceAlpha, "sse2::scaledBlendSourceAlpha"},
     {ScaledBlendSourceAlpha, Argb32, 0, scalar::scaledBlendSourceAlpha, "scalar::scaledBlendSourceAlpha"},
 
+    {FilteredCopy, Argb32, kAvx2, avx2::filteredCopy32, "avx2::filteredCopy32"},
+    {FilteredCopy, Argb32, kSse2, sse2::filteredCopy32, "sse2::filteredCopy32"},
     {FilteredCopy, Argb32, 0, scalar::filteredCopy32, "scalar::filteredCopy32"},
     {FilteredCopy, Palette8, 0, scalar::filteredCopyPalette8, "scalar::filteredCopyPalette8"},
     {FilteredCopy, Gray8To8, 0, scalar::filteredCopyGray8, "scalar::filteredCopyGray8"},

@@ -155,6 +155,8 @@ void composite32(const KernelArgs&);
 void compositeSourceAlpha(const KernelArgs&);
 void solidFill32(const KernelArgs&);
 void scaledBlendSourceAlpha(const KernelArgs&);
+void scaledCopy32(const KernelArgs&);
+void filteredCopy32(const KernelArgs&);
 void filteredBlendSourceAlpha(const KernelArgs&);
 } // namespace sse2
 
@@ -167,6 +169,8 @@ void composite32(const KernelArgs&);
 void compositeSourceAlpha(const KernelArgs&);
 void solidFill32(const KernelArgs&);
 void scaledBlendSourceAlpha(const KernelArgs&);
+void scaledCopy32(const KernelArgs&);
+void filteredCopy32(const KernelArgs&);
 void filteredBlendSourceAlpha(const KernelArgs&);
 } // namespace avx2
 
