@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <new>
+#include <utility>
 #include <vector>
 
 namespace gfx {
@@ -297,13 +298,15 @@ int drawScaled(NxScaledOp op, NxSurface& dst, const NxRect& dstRect, NxSurface& 
     a.dstPitch = d.pitch();
     a.width = pair.dst.width();
     a.height = pair.dst.height();
-    a.src = src.pixels().firstRow();
-    a.srcPitch = src.pixels().pitch();
+    // Read through the constant pixels: drawing a surface does not make it writable.
+    const NxPixelBuffer& sp = std::as_const(src).pixels();
+    a.src = sp.firstRow();
+    a.srcPitch = sp.pitch();
     a.rowIndex = rows.index.data();
     a.rowWeight = rows.weight.data();
     a.colIndex = colIndex;
     a.colWeight = colWeight;
-    a.palette = source8 ? src.pixels().colourTable() : nullptr;
+    a.palette = source8 ? sp.colourTable() : nullptr;
     a.opacity = opacity;
     a.tables = &tables();
     const bool plainFilter = (params.flags & blitflag::kPlainFilter) != 0;

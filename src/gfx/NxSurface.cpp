@@ -101,7 +101,11 @@ bool NxSurface::createFromDib(const NxBitmapInfoHeader* header, const void* bits
     // The conversion writes every pixel of a surface of the bitmap's own size.
     if (!allocate(header->biWidth, header->biHeight, false))
         return false;
-    return copyPixels(0, 0, source);
+    if (!copyPixels(0, 0, source))
+        return false;
+    // Conversions from formats without an alpha channel write alpha 255 everywhere.
+    m_knownOpaque = source.bitsPerPixel() < 32;
+    return true;
 }
 
 void NxSurface::setClipRect(const NxRect* rect)
@@ -127,6 +131,7 @@ bool NxSurface::copyPixels(std::int32_t x, std::int32_t y, const NxPixelBuffer& 
 {
     if (!isCreated() || source.isEmpty())
         return false;
+    m_knownOpaque = false;
     const NxRect whole{0, 0, source.width(), source.height()};
     const NxRect& s = sourceRect ? *sourceRect : whole;
     const NxRect d{x, y, static_cast<std::int32_t>(std::int64_t{x} + s.width()),
@@ -139,6 +144,8 @@ bool NxSurface::copyPixels(std::int32_t x, std::int32_t y, const NxPixelBuffer& 
 
 NxDrawContext* NxSurface::acquireDC()
 {
+    // The handle lends the pixels for writing.
+    m_knownOpaque = false;
     if (m_dcRefCount > 0) {
         ++m_dcRefCount;
         return m_drawContext.get();

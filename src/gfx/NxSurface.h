@@ -57,7 +57,18 @@ public:
     int requestedBitsPerPixel() const { return m_requestedBits; }
 
     const NxPixelBuffer& pixels() const { return m_pixels; }
-    NxPixelBuffer& pixels() { return m_pixels; }
+    // The writable pixels: from here on the surface is no longer known to be opaque.
+    NxPixelBuffer& pixels()
+    {
+        if (m_knownOpaque)
+            m_knownOpaque = false;
+        return m_pixels;
+    }
+
+    // True while every pixel is known to have alpha 255: the pixels were converted from a bitmap
+    // without alpha and nothing has had a way to write them since (the writable pixels, a drawing
+    // handle, a copy in). Drawing such a surface with source alpha is a plain copy.
+    bool isKnownOpaque() const { return m_knownOpaque && bitsPerPixel() == 32; }
     const NxBlitEngine& engine() const { return *m_engine; }
 
     // The rectangle clamped to the surface; none means the whole surface.
@@ -96,6 +107,7 @@ private:
     std::int32_t m_originX = 0;
     std::int32_t m_originY = 0;
     NxRect m_clip;
+    bool m_knownOpaque = false;
 };
 
 } // namespace gfx

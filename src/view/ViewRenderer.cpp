@@ -31,8 +31,14 @@ public:
 
     int draw(gfx::NxSurface& surface, const gfx::NxRect&) override
     {
-        if (source() && !rect().isEmpty())
-            gfx::blit(surface, &rect(), source(), &m_sourceRect, &params());
+        if (!source() || rect().isEmpty())
+            return 1;
+        // Over an opaque picture the source-alpha blend gives each pixel the source colour: a
+        // copy (filtered or not) draws the same colours without weighing every pixel.
+        gfx::NxBlitParams p = params();
+        if (source()->isKnownOpaque())
+            p.flags &= ~kSourceAlpha;
+        gfx::blit(surface, &rect(), source(), &m_sourceRect, &p);
         return 1;
     }
 

@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <functional>
+#include <vector>
 
 namespace {
 
@@ -130,6 +131,56 @@ TEST_F(ViewRenderTest, ScrollBarsGoingAwayLeaveNoUnpaintedEdge)
     ASSERT_EQ(img.width(), 100);
     EXPECT_EQ(img.pixel(99, 5), qRgb(255, 0, 255)) << "the right edge shows the background";
     application->setFrontImage(nullptr);
+}
+
+// A picture converted from a bitmap without alpha is drawn as a copy; it must look exactly as
+// the same pixels drawn with source alpha, unscaled, shrunk and enlarged, sharp and smoothed.
+TEST_F(ViewRenderTest, OpaquePicturesLookAsBlendedOnes)
+{
+    startWith(startScript());
+    sizeView(120, 90);
+    const int w = 37, h = 23;
+    const auto colour = [](int x, int y) {
+        return 0xFF000000u | static_cast<std::uint32_t>((x * 53 + y * 7) & 0xFF) << 16 |
+               static_cast<std::uint32_t>((x * y * 5) & 0xFF) << 8 | static_cast<std::uint32_t>((y * 31 + x) & 0xFF);
+    };
+    // Bottom-up 24-bit rows, padded to four bytes.
+    const int rowBytes = (w * 3 + 3) & ~3;
+    std::vector<std::uint8_t> bits(static_cast<std::size_t>(rowBytes) * h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const std::uint32_t c = colour(x, y);
+            std::uint8_t* p = bits.data() + static_cast<std::ptrdiff_t>(rowBytes) * (h - 1 - y) + 3 * x;
+            p[0] = static_cast<std::uint8_t>(c);
+            p[1] = static_cast<std::uint8_t>(c >> 8);
+            p[2] = static_cast<std::uint8_t>(c >> 16);
+        }
+    gfx::NxBitmapInfoHeader header;
+    header.biSize = sizeof header;
+    header.biWidth = w;
+    header.biHeight = h;
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    auto opaque = std::make_unique<gfx::NxSurface>(32);
+    ASSERT_TRUE(opaque->createFromDib(&header, bits.data()));
+    auto blended = picture(w, h, colour);
+    ASSERT_TRUE(opaque->isKnownOpaque());
+    ASSERT_FALSE(blended->isKnownOpaque());
+    auto pattern = picture(8, 8, [](int x, int y) { return ((x + y) % 2) ? 0x80202020u : 0xFFE0E0E0u; });
+    application->setBackgroundImage(pattern.get());
+    for (const double scaling : {1.0, 0.37, 2.3}) {
+        for (const bool smooth : {false, true}) {
+            application->setScaling(scaling);
+            application->setLinearFilter(smooth);
+            application->setFrontImage(blended.get());
+            const QImage expected = shot();
+            application->setFrontImage(opaque.get());
+            EXPECT_EQ(shot(), expected) << "scaling " << scaling << (smooth ? " smoothed" : " sharp");
+            EXPECT_TRUE(opaque->isKnownOpaque()) << "drawing a picture does not make it writable";
+        }
+    }
+    application->setFrontImage(nullptr);
+    application->setBackgroundImage(nullptr);
 }
 
 }  // namespace

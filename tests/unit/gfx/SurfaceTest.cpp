@@ -1,3 +1,4 @@
+#include "gfx/NxBlit.h"
 #include "gfx/NxBlitEngine.h"
 #include "gfx/NxSurface.h"
 
@@ -6,6 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
+#include <memory>
+#include <utility>
 
 namespace gfx {
 namespace {
@@ -168,6 +172,51 @@ TEST(SurfaceTest, CopyPixelsSkipsPairsOutsideTheClipAndOtherwiseCopiesAtThePosit
     EXPECT_EQ(pixel(*s, 2, 2), 0u);
     NxSurface empty(32);
     EXPECT_FALSE(empty.copyPixels(0, 0, source));
+}
+
+// Only a conversion from a bitmap without alpha marks a surface opaque, and every way of writing
+// its pixels drops the mark; drawing it elsewhere keeps it.
+TEST(SurfaceTest, PicturesWithoutAlphaAreKnownOpaqueUntilTheyMayBeWritten)
+{
+    const auto converted = [](int bits, int surfaceBits = 32) {
+        auto dib = makeDib(bits, 5, 4, kBiRgb, 0, bits <= 8 ? 256 : 0);
+        auto s = std::make_unique<NxSurface>(surfaceBits);
+        EXPECT_TRUE(s->createFromDib(dib.header(), nullptr)) << bits;
+        return s;
+    };
+    for (int bits : {1, 4, 8, 16, 24})
+        EXPECT_TRUE(converted(bits)->isKnownOpaque()) << bits;
+    EXPECT_FALSE(converted(32)->isKnownOpaque());
+    EXPECT_FALSE(converted(24, 8)->isKnownOpaque()) << "gray surfaces have no alpha to skip";
+    EXPECT_FALSE(makeSurface(32, 5, 4)->isKnownOpaque());
+
+    auto picture = converted(24);
+    auto frame = makeSurface(32, 9, 7);
+    const NxRect wide{0, 0, 9, 7};
+    NxBlitParams smooth;
+    smooth.flags = blitflag::kSourceAlpha | blitflag::kLinearFilter;
+    ASSERT_EQ(blit(*frame, &wide, picture.get(), nullptr, &smooth), 1);
+    ASSERT_EQ(blit(*frame, nullptr, picture.get(), nullptr, nullptr), 1);
+    ASSERT_EQ(tile(*frame, nullptr, picture.get(), nullptr, 1, 2, nullptr), 1);
+    EXPECT_NE(std::as_const(*picture).pixels().firstRow(), nullptr);
+    EXPECT_TRUE(picture->isKnownOpaque()) << "read as a source";
+
+    NxPixelBuffer other;
+    auto otherDib = makeDib(32, 2, 2);
+    ASSERT_TRUE(other.attach(otherDib.header()));
+    const std::pair<const char*, std::function<void(NxSurface&)>> writers[] = {
+        {"writable pixels", [](NxSurface& s) { s.pixels(); }},
+        {"drawing handle", [](NxSurface& s) { s.acquireDC(); s.releaseDC(); }},
+        {"copy in", [&](NxSurface& s) { EXPECT_TRUE(s.copyPixels(1, 1, other)); }},
+        {"blit onto", [&](NxSurface& s) { EXPECT_EQ(blit(s, nullptr, frame.get(), nullptr, nullptr), 1); }},
+        {"fill", [](NxSurface& s) { EXPECT_EQ(fillRect(s, nullptr, 0x80FFFFFFu), 1); }},
+        {"tile onto", [&](NxSurface& s) { EXPECT_EQ(tile(s, nullptr, frame.get(), nullptr, 0, 0, nullptr), 1); }},
+    };
+    for (const auto& [name, write] : writers) {
+        auto s = converted(24);
+        write(*s);
+        EXPECT_FALSE(s->isKnownOpaque()) << name;
+    }
 }
 
 } // namespace
