@@ -7,14 +7,6 @@ local plugins = os.getenv("SELVARIN_BUNDLED_PLUGINS")
 local pictures = os.getenv("SELVARIN_PLUGIN_FIXTURES")
 local testPlugins = os.getenv("SELVARIN_TEST_PLUGINS")
 
-local function readAll(path)
-  local f = io.open(path, "rb")
-  if not f then return nil end
-  local data = f:read("*a")
-  f:close()
-  return data
-end
-
 -- Leaves the worker the processor long enough to start on what it was given; a result asked
 -- for while it is being decoded is waited for.
 local function pause() os.execute("sleep 0.1") end
@@ -36,14 +28,14 @@ end
 local function finished(seen) return table.getn(seen) == 2 and seen[1] == 0 and seen[2] == 100 end
 
 -- Every fixture of every bundled plug-in: prepared ahead, it is what a call returns.
-local index = readAll(pictures .. "\\pictures.txt")
+local index = readFile(pictures .. "\\pictures.txt")
 check(index ~= nil and index ~= "", "the fixtures' index is there")
 local loaded = {}
 for name, case in string.gfind(index or "", "(%S+) (%S+) %d+ %d+ %d+\n") do
   local label = name .. " " .. case
   loaded[name] = loaded[name] or app.loadSusiePlugin(plugins .. "\\" .. name .. ".spi")
   local spi = loaded[name]
-  local data = readAll(pictures .. "\\" .. name .. "-" .. case .. ".pic")
+  local data = readFile(pictures .. "\\" .. name .. "-" .. case .. ".pic")
   local expected = picture(spi, data)
   check(expected ~= nil, label .. ": decodes")
   app.prefetch(app.createStringBuffer(data), spi)
@@ -56,7 +48,7 @@ end
 -- A prepared picture the progress function refuses is not returned, as in a call.
 do
   local spi = loaded.png
-  local data = readAll(pictures .. "\\png-alpha.pic")
+  local data = readFile(pictures .. "\\png-alpha.pic")
   app.prefetch(app.createStringBuffer(data), spi)
   pause()
   local result, seen = picture(spi, data, true)
@@ -71,7 +63,7 @@ do
   closed:unload()
   app.prefetch(nil, loaded.png, false, loaded.gif)
   app.prefetch(loaded.png)
-  local data = readAll(pictures .. "\\png-alpha.pic")
+  local data = readFile(pictures .. "\\png-alpha.pic")
   app.prefetch(app.createStringBuffer(data), closed)
   pause()
   local _, seen = picture(loaded.png, data)
