@@ -28,6 +28,12 @@ struct Vec {
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(row + 4 * static_cast<std::ptrdiff_t>(i)), v);
     }
 
+    // A store past the caches, to an address aligned to the register.
+    static void stream(std::uint8_t* row, int i, Reg v)
+    {
+        _mm256_stream_si256(reinterpret_cast<__m256i*>(row + 4 * static_cast<std::ptrdiff_t>(i)), v);
+    }
+
     static Reg zero() { return _mm256_setzero_si256(); }
     static Reg splat32(std::uint32_t v) { return _mm256_set1_epi32(static_cast<int>(v)); }
     static Reg splat16(int v) { return _mm256_set1_epi16(static_cast<short>(v)); }

@@ -474,3 +474,57 @@ INSTANTIATE_TEST_SUITE_P(Rows, ScaledKernelTest, ::testing::ValuesIn(scaledVecto
 
 } // namespace
 } // namespace gfx::kernels
+
+namespace gfx::kernels {
+namespace {
+
+// A fill larger than the caches takes the streaming stores: every pixel of the rectangle gets
+// the colour, rows starting off alignment and ending in a partial register included, and no
+// byte around it changes. Both row orders, and pixels that do not start on a word (lent bits
+// may), which cannot stream.
+TEST(LargeFillTest, StreamingFillWritesExactlyTheRectangle)
+{
+    const int width = 2921, height = 2901;  // over 32 MB of pixels inside the border
+    const std::ptrdiff_t pitch = 4 * std::ptrdiff_t{width};
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(pitch) * height + 4);
+    const std::uint32_t colour = 0x80FFEE11u;
+    for (const DispatchRow& row : dispatchTable()) {
+        if (row.op != Op::SolidFill || row.kind != SourceKind::Colour)
+            continue;
+        if (((row.required & req::kAvx2) && cpuLevel() < Level::Avx2) ||
+            ((row.required & req::kSse2) && cpuLevel() < Level::Sse2))
+            continue;
+        for (const int shift : {0, 1}) {
+            for (const bool bottomUp : {false, true}) {
+                std::fill(bytes.begin(), bytes.end(), std::uint8_t{0x5A});
+                std::uint8_t* base = bytes.data() + shift;
+                KernelArgs a;
+                a.dst = base + pitch + 4;
+                a.dstPitch = pitch;
+                if (bottomUp) {
+                    a.dst += (height - 3) * pitch;
+                    a.dstPitch = -pitch;
+                }
+                a.width = width - 2;
+                a.height = height - 2;
+                a.colour = colour;
+                a.tables = &tables();
+                row.kernel(a);
+                const auto where = [&] { return std::string(row.name) + (bottomUp ? " bottom-up" : " top-down") +
+                                                (shift ? " shifted" : ""); };
+                for (std::ptrdiff_t i = 0; i < shift; ++i)
+                    ASSERT_EQ(bytes[static_cast<std::size_t>(i)], 0x5A) << where();
+                for (int y = 0; y < height; ++y)
+                    for (int x = 0; x < width; ++x) {
+                        const bool inside = x > 0 && x < width - 1 && y > 0 && y < height - 1;
+                        std::uint32_t v;
+                        std::memcpy(&v, base + y * pitch + 4 * x, 4);
+                        ASSERT_EQ(v, inside ? colour : 0x5A5A5A5Au) << where() << " at " << x << "," << y;
+                    }
+            }
+        }
+    }
+}
+
+} // namespace
+} // namespace gfx::kernels
