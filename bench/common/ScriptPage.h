@@ -14,10 +14,12 @@
 namespace bench {
 
 // Runs `setup` once with the arguments `pushArgs(L)` pushes (it returns how many); setup must
-// return true. Then times `page`, which must return true, once per iteration. False (with the
-// benchmark marked skipped) when anything fails.
+// return true. Then times `page`, which must return true, once per iteration, after `untimed`
+// (when given) has run with the clock stopped. False (with the benchmark marked skipped) when
+// anything fails.
 template <class PushArgs>
-bool runScriptPage(benchmark::State& state, const char* setup, PushArgs pushArgs, const char* page)
+bool runScriptPage(benchmark::State& state, const char* setup, PushArgs pushArgs, const char* page,
+                   const char* untimed = nullptr)
 {
     platform::keepLargeBlocksInHeap();
     static constexpr engine::HostLibrary kLibraries[] = {
@@ -40,13 +42,25 @@ bool runScriptPage(benchmark::State& state, const char* setup, PushArgs pushArgs
     }
     lua_settop(L, 0);
     luaL_loadstring(L, page);
+    luaL_loadstring(L, untimed ? untimed : "return true");
     for (auto _ : state) {
+        if (untimed) {
+            state.PauseTiming();
+            lua_pushvalue(L, 2);
+            const bool ok = lua_pcall(L, 0, 1, 0) == 0 && lua_toboolean(L, -1);
+            lua_settop(L, 2);
+            state.ResumeTiming();
+            if (!ok) {
+                state.SkipWithError("untimed part failed");
+                return false;
+            }
+        }
         lua_pushvalue(L, 1);
         if (lua_pcall(L, 0, 1, 0) != 0 || !lua_toboolean(L, -1)) {
             state.SkipWithError("page failed");
             return false;
         }
-        lua_settop(L, 1);
+        lua_settop(L, 2);
     }
     return true;
 }
