@@ -216,3 +216,7 @@ fail_freed_input:
     *pHBInfo = *pHBm = 0;
     return rc;
 }
+
+/* Every call keeps its state in its own variables, so the viewer may also decode with this
+ * plug-in on a background thread, ahead of the picture's turn. */
+SPI_EXPORT unsigned int GetPluginCapabilities(void) { return SPI_CAPABILITY_THREAD_SAFE; }

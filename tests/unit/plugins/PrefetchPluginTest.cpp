@@ -255,6 +255,23 @@ TEST(PluginPrefetch, OnlyADeclaredPluginRunsOnTheWorker)
     EXPECT_TRUE(seen(*prepared) == *direct(*safe, slowPicture(2)));
 }
 
+TEST(PluginPrefetch, TheDocumentedExampleDecodesAhead)
+{
+    const auto ppm = load(std::string(SELVARIN_TEST_PLUGIN_DIR) + "/ppm.spi");
+    ASSERT_TRUE(ppm);
+    EXPECT_TRUE(ppm->threadSafe());
+    const std::string text = "P6\n# ahead\n2 2\n255\n";
+    Bytes data(text.begin(), text.end());
+    for (int i = 0; i < 12; ++i)
+        data.push_back(static_cast<std::uint8_t>(i * 20));
+    PrefetchCache cache(limits());
+    cache.hint({inMemory(data, ppm)});
+    cache.waitIdle();
+    const auto prepared = cache.take(*ppm, data);
+    ASSERT_TRUE(prepared);
+    EXPECT_TRUE(seen(*prepared) == *direct(*ppm, data));
+}
+
 TEST(PluginPrefetch, APluginThatCrashesOnTheWorkerIsMarked)
 {
     const SlowPlugin declared("test_slow_worker");
