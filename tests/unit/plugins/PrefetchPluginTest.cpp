@@ -200,10 +200,10 @@ public:
     const std::string& path() const { return m_path; }
     // Counted since this object was made: a library that faulted stays loaded with its counts.
     int count(const char* name) const { return raw(name) - m_base.at(name); }
-    // Until a GetPicture call is running (a few seconds at most).
+    // Until a GetPicture call is running (ten seconds at most, for a loaded machine).
     bool waitRunning() const
     {
-        for (int i = 0; i < 500 && count("slowRunning") < 1; ++i)
+        for (int i = 0; i < 2000 && count("slowRunning") < 1; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         return count("slowRunning") >= 1;
     }
