@@ -19,8 +19,8 @@ namespace view {
 
 // The view's drawing tree: a window bound to the view's widget, a root carrying the scroll
 // offset, the background node (tiled pattern or colour, z -1000) and the front-image node
-// (stretched with source alpha and optional linear filter, z 0). It paints band by band
-// through the window's strip.
+// (stretched with source alpha and optional linear filter, z 0; a picture known to be opaque is
+// copied, which draws the same colours). It paints band by band through the window's strip.
 class ViewRenderer {
 public:
     explicit ViewRenderer(QWidget* widget);
