@@ -41,8 +41,8 @@ asan: deps
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:allow_user_segv_handler=1 \
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan.supp ctest --output-on-failure -j $(JOBS)
 
-# The code that runs on more than one thread (the prefetch worker, the decoders it calls, the
-# memory-handle table they share) under ThreadSanitizer.
+# The code that runs on more than one thread (the prefetch worker, the decoders and thread-safe
+# plug-ins it calls, the memory-handle table they share) under ThreadSanitizer.
 TSAN_TESTS := PrefetchCache*:JpegCodec*:BmpCodec*
 tsan: deps
 	cmake -S . -B $(TSAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSELVARIN_TSAN=ON
