@@ -1,27 +1,39 @@
-// A page turn as the user sees it: the default start-up script answers onNextImage by reading
-// the next JPEG of the folder, decoding it, making a surface and showing it; the view repaints
-// at once. Measured whole and in its three parts (decode, surface conversion, paint), beside the
-// bare work a page turn cannot avoid: libjpeg-turbo's decode of the same file and pixman's
-// bilinear scale of the picture to the visible frame.
+// Page turns as the user sees them, with the shipped start-up script on a folder of 4000 x 3000
+// JPEGs and the view at 1920 x 1080: a key press until the new picture is painted.
+//  - to the neighbour the viewer decoded ahead, after a pause (the user looks at each picture);
+//  - to a picture nobody decoded ahead (the direction changes every turn);
+//  - fifty "next" presses waiting at once, until the picture they land on is painted;
+// beside the bare work of a turn in the same run (libjpeg-turbo's decode of the file and
+// pixman's bilinear scale to the frame) and the turn's own parts (decode, surface, paint).
+// Also start-up to the first picture of a folder of 2,000, beside a bare Qt window's, and the
+// memory held after 100 turns with the pictures ahead decoded.
 
 #include "BenchPictures.h"
+#include "ViewerFixture.h"
 
+#include "api/AppPrefetch.h"
 #include "app/Application.h"
 #include "gfx/NxSurface.h"
 #include "image/JpegCodec.h"
+#include "image/PrefetchCache.h"
 #include "platform/Allocator.h"
-#include "platform/Paths.h"
 #include "view/ImageView.h"
 
-#include <QApplication>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QWidget>
 
 #include <benchmark/benchmark.h>
 
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
-
+#include <string>
 
 namespace fs = std::filesystem;
 
@@ -29,68 +41,166 @@ namespace {
 
 constexpr int kFrameWidth = 1920;
 constexpr int kFrameHeight = 1080;
+// Pictures with bytes of their own (the prefetch finds results by bytes); the folders repeat
+// them as hard links, far enough apart that a turn never lands on bytes decoded ahead.
+constexpr int kDistinct = 8;
+constexpr int kTurnFiles = 110;  // from any position, 50 turns one way or the other fit
+constexpr int kQueued = 50;
+constexpr int kStartUpFiles = 2000;
 
-// The viewer started on a folder of three pictures, its view sized to the frame.
+// The photograph with a comment of its own after the start marker: the same picture in other bytes.
+std::vector<std::uint8_t> variant(int n)
+{
+    const std::vector<std::uint8_t>& photo = bench::photoJpeg();
+    const std::string comment = "picture " + std::to_string(n);
+    std::vector<std::uint8_t> out(photo.begin(), photo.begin() + 2);
+    const std::size_t length = comment.size() + 2;
+    out.insert(out.end(), {0xFF, 0xFE, static_cast<std::uint8_t>(length >> 8), static_cast<std::uint8_t>(length & 0xFF)});
+    out.insert(out.end(), comment.begin(), comment.end());
+    out.insert(out.end(), photo.begin() + 2, photo.end());
+    return out;
+}
+
+fs::path variantFile(int n)
+{
+    const fs::path file = bench::benchRoot() / "variants" / ("v" + std::to_string(n) + ".jpg");
+    if (!fs::exists(file)) {
+        fs::create_directories(file.parent_path());
+        bench::writeBytes(file, variant(n));
+    }
+    return file;
+}
+
+std::string fileName(int index)
+{
+    char name[32];
+    std::snprintf(name, sizeof name, "img%05d.jpg", index);
+    return name;
+}
+
+fs::path pictureFolder(int count)
+{
+    const fs::path dir = bench::benchRoot() / ("folder-" + std::to_string(count));
+    if (fs::exists(dir))
+        return dir;
+    fs::create_directories(dir);
+    for (int i = 1; i <= count; ++i)
+        fs::create_hard_link(variantFile((i - 1) % kDistinct), dir / fileName(i));
+    return dir;
+}
+
+// The viewer started on the first picture of the turns' folder, its view at the frame's size.
 struct Viewer {
-    fs::path dir = fs::temp_directory_path() / ("selvarin-pageturn-" + std::to_string(::getpid()));
     std::unique_ptr<app::Application> application;
-    bool forward = true;
+    int position = 1;
+    int step = 1;
 
-    Viewer()
+    Viewer() : application(bench::startViewer(pictureFolder(kTurnFiles) / fileName(1)))
     {
-        fs::create_directories(dir / "module" / "script");
-        fs::create_directories(dir / "pictures");
-        fs::create_directories(dir / "config");
-        fs::copy_file(fs::path(SELVARIN_SOURCE_DIR) / "script" / "start.lua", dir / "module" / "script" / "start.lua");
-        for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) {
-            std::ofstream out(dir / "pictures" / name, std::ios::binary);
-            out.write(reinterpret_cast<const char*>(bench::photoJpeg().data()), static_cast<std::streamsize>(bench::photoJpeg().size()));
-        }
-        // Settings stay out of the user's folders.
-        setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
-        setenv("HOME", (dir / "config").c_str(), 1);
-        app::CommandLine line;
-        line.fileArguments = {platform::fromOsPath((dir / "pictures" / "a.jpg").string())};
-        application = std::make_unique<app::Application>(line, platform::fromOsPath((dir / "module").string()));
-        if (!application->start())
+        if (!application)
             std::abort();
-        application->imageView()->setFixedSize(kFrameWidth, kFrameHeight);
-        QCoreApplication::processEvents();
+        bench::setFrame(*application, kFrameWidth, kFrameHeight);
     }
-    ~Viewer()
+    ~Viewer() { bench::stopViewer(application); }
+
+    bool canMove(int by) const { return position + by >= 1 && position + by <= kTurnFiles; }
+
+    // `times` presses of the arrow key waiting at once; returns when the picture they land on
+    // has been painted.
+    bool turn(int by)
     {
-        application->shutdown();
-        application.reset();
-        fs::remove_all(dir);
+        const Qt::Key key = by > 0 ? Qt::Key_Right : Qt::Key_Left;
+        for (int i = 0; i < std::abs(by); ++i)
+            QCoreApplication::postEvent(application->imageView(), new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier));
+        position += by;
+        const std::string mark = "(" + std::to_string(position) + "/" + std::to_string(kTurnFiles) + ")";
+        QElapsedTimer waited;
+        waited.start();
+        do
+            QCoreApplication::processEvents();
+        while (application->frameTitle().find(mark) == std::string::npos && waited.elapsed() < 10000);
+        return application->frameTitle().find(mark) != std::string::npos;
     }
 
-    // Back and forth between the first two pictures, so every turn shows a new one.
-    void turn()
+    // Until the pictures ahead are decoded, as after the user's pause.
+    void settle()
     {
-        application->engine()->callWithStrings(forward ? "onNextImage" : "onPrevImage");
-        forward = !forward;
+        if (image::PrefetchCache* cache = api::prefetchCache(application->engine()->state()))
+            cache->waitIdle();
     }
 };
 
-// Made on first use, ended in main while Qt is still there.
 std::unique_ptr<Viewer> g_viewer;
 
 Viewer& viewer()
 {
-    if (!g_viewer)
+    if (!g_viewer) {
         g_viewer = std::make_unique<Viewer>();
+        g_viewer->settle();
+    }
     return *g_viewer;
 }
 
-void BM_PageTurn(benchmark::State& state)
+void failUnlessShown(benchmark::State& state, bool ok)
+{
+    if (!ok || !viewer().application->frontImage())
+        state.SkipWithError(("the viewer is not at " + std::to_string(viewer().position) + ": " + viewer().application->frameTitle()).c_str());
+}
+
+void BM_TurnToPrefetched(benchmark::State& state)
 {
     Viewer& v = viewer();
-    for (auto _ : state)
-        v.turn();
-    if (!v.application->frontImage())
-        state.SkipWithError("the start-up script showed no picture");
+    bool ok = true;
+    for (auto _ : state) {
+        if (!v.canMove(v.step)) {
+            // The first turn back was not decoded ahead: outside the measurement.
+            state.PauseTiming();
+            v.step = -v.step;
+            ok = v.turn(v.step) && ok;
+            v.settle();
+            state.ResumeTiming();
+        }
+        ok = v.turn(v.step) && ok;
+        state.PauseTiming();
+        v.settle();
+        state.ResumeTiming();
+    }
+    failUnlessShown(state, ok);
 }
-BENCHMARK(BM_PageTurn)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TurnToPrefetched)->Unit(benchmark::kMillisecond);
+
+void BM_ColdTurn(benchmark::State& state)
+{
+    Viewer& v = viewer();
+    bool ok = true;
+    for (auto _ : state) {
+        // Against the direction of travel: the picture ahead is on the other side.
+        v.step = -v.step;
+        if (!v.canMove(v.step))
+            v.step = -v.step;
+        ok = v.turn(v.step) && ok;
+        state.PauseTiming();
+        v.settle();
+        state.ResumeTiming();
+    }
+    failUnlessShown(state, ok);
+}
+BENCHMARK(BM_ColdTurn)->Unit(benchmark::kMillisecond);
+
+void BM_FiftyQueuedNext(benchmark::State& state)
+{
+    Viewer& v = viewer();
+    bool ok = true;
+    for (auto _ : state) {
+        const int by = v.canMove(kQueued) ? kQueued : -kQueued;
+        ok = v.turn(by) && ok;
+        state.PauseTiming();
+        v.settle();
+        state.ResumeTiming();
+    }
+    failUnlessShown(state, ok);
+}
+BENCHMARK(BM_FiftyQueuedNext)->Unit(benchmark::kMillisecond);
 
 void BM_PartDecode(benchmark::State& state)
 {
@@ -118,7 +228,6 @@ BENCHMARK(BM_PartConvert)->Unit(benchmark::kMillisecond);
 void BM_PartPaint(benchmark::State& state)
 {
     Viewer& v = viewer();
-    v.turn();
     for (auto _ : state)
         v.application->imageView()->viewport()->repaint();
 }
@@ -138,6 +247,7 @@ void decodeAndScale(benchmark::State& state, bench::BareLayout layout)
         bench::decodeAndScale(bytes.data(), bytes.size(), layout, frame.data(), kFrameWidth, kFrameHeight, scale);
         benchmark::DoNotOptimize(frame.data());
     }
+    state.counters["scale"] = scale;
 }
 
 void BM_ReferenceDecodeBgrAndScale(benchmark::State& state) { decodeAndScale(state, bench::BareLayout::Bgr24); }
@@ -146,19 +256,61 @@ BENCHMARK(BM_ReferenceDecodeBgrAndScale)->Unit(benchmark::kMillisecond);
 void BM_ReferenceDecodeBgrxAndScale(benchmark::State& state) { decodeAndScale(state, bench::BareLayout::Bgrx32); }
 BENCHMARK(BM_ReferenceDecodeBgrxAndScale)->Unit(benchmark::kMillisecond);
 
+// Only one viewer runs at a time: the one the turns use is ended first (the next benchmark
+// that turns starts it again).
+void BM_StartUpFolderOf2000(benchmark::State& state)
+{
+    g_viewer.reset();
+    bench::measureStartUp(state, pictureFolder(kStartUpFiles));
+}
+BENCHMARK(BM_StartUpFolderOf2000)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// The reference: a window of the frame's size shown and painted, without menus or pictures.
+void BM_StartUpBareQtWindow(benchmark::State& state)
+{
+    for (auto _ : state) {
+        auto window = std::make_unique<QWidget>();
+        window->resize(kFrameWidth, kFrameHeight);
+        window->show();
+        QCoreApplication::processEvents();
+        state.PauseTiming();
+        window.reset();
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_StartUpBareQtWindow)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+double residentMiB()
+{
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return static_cast<double>(resident) * static_cast<double>(::sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+// The whole process's resident memory after 100 turns, each after a pause for the picture
+// ahead; it includes what the benchmarks before it keep (their pictures, the reference frame).
+void BM_ResidentAfter100Turns(benchmark::State& state)
+{
+    Viewer& v = viewer();
+    bool ok = true;
+    for (auto _ : state) {
+        for (int i = 0; i < 100; ++i) {
+            if (!v.canMove(v.step))
+                v.step = -v.step;
+            ok = v.turn(v.step) && ok;
+            v.settle();
+        }
+    }
+    state.counters["rss_MiB"] = residentMiB();
+    failUnlessShown(state, ok);
+}
+BENCHMARK(BM_ResidentAfter100Turns)->Unit(benchmark::kMillisecond)->Iterations(1);
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    // As the program itself does.
-    platform::keepLargeBlocksInHeap();
-    if (!std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    setenv("SELVARIN_NONINTERACTIVE", "1", 1);
-    QApplication qt(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    g_viewer.reset();
-    return 0;
+    return bench::runViewerBenchmarks(argc, argv, [] { g_viewer.reset(); });
 }

@@ -7,14 +7,12 @@
 
 #include "ArchiveFixtures.h"
 #include "BenchPictures.h"
+#include "ViewerFixture.h"
 
 #include "app/Application.h"
 #include "app/MainFrame.h"
-#include "platform/Allocator.h"
-#include "platform/Paths.h"
 #include "view/ImageView.h"
 
-#include <QApplication>
 #include <QDir>
 
 #include <archive.h>
@@ -28,13 +26,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 
 
 namespace fs = std::filesystem;
 
 namespace {
+
+using bench::benchRoot;
+using bench::startViewer;
+using bench::stopViewer;
+using bench::writeBytes;
 
 constexpr int kFrameWidth = 1920;
 constexpr int kFrameHeight = 1080;
@@ -46,16 +48,6 @@ constexpr int kFolderFiles = 20000;
 constexpr int kDistinctPages = 6;
 constexpr int kNextImage = 32787;
 constexpr int kPrevImage = 32788;
-
-fs::path benchRoot()
-{
-    static const fs::path root = [] {
-        fs::path p = fs::temp_directory_path() / ("selvarin-viewerbench-" + std::to_string(::getpid()));
-        fs::create_directories(p);
-        return p;
-    }();
-    return root;
-}
 
 // A photograph-like page: gradients, texture and a per-page shift, as a quality 90 JPEG.
 fixtures::Bytes pageJpeg(int seed)
@@ -84,12 +76,6 @@ const std::vector<fixtures::Bytes>& pagePictures()
         return out;
     }();
     return pictures;
-}
-
-void writeBytes(const fs::path& p, const fixtures::Bytes& bytes)
-{
-    std::ofstream out(p, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 std::uint32_t le32(const fixtures::Bytes& b, std::size_t at)
@@ -145,42 +131,6 @@ fs::path pictureFolder(int count)
     return dir;
 }
 
-// The program's folder as installed: the shipped script beside the bundled plug-ins.
-fs::path moduleFolder()
-{
-    const fs::path module = benchRoot() / "module";
-    if (fs::exists(module))
-        return module;
-    fs::create_directories(module / "script");
-    fs::create_directories(module / "plugins");
-    fs::copy_file(fs::path(SELVARIN_SOURCE_DIR) / "script" / "start.lua", module / "script" / "start.lua");
-    for (const fs::directory_entry& e : fs::directory_iterator(SELVARIN_PLUGIN_DIR))
-        if (e.path().extension() == ".spi")
-            fs::create_symlink(e.path(), module / "plugins" / e.path().filename());
-    // Settings stay out of the user's folders.
-    fs::create_directories(benchRoot() / "config");
-    setenv("XDG_CONFIG_HOME", (benchRoot() / "config").c_str(), 1);
-    setenv("HOME", (benchRoot() / "config").c_str(), 1);
-    return module;
-}
-
-std::unique_ptr<app::Application> startViewer(const fs::path& argument)
-{
-    app::CommandLine line;
-    line.fileArguments = {platform::fromOsPath(argument.string())};
-    auto application = std::make_unique<app::Application>(line, platform::fromOsPath(moduleFolder().string()));
-    if (!application->start())
-        return nullptr;
-    return application;
-}
-
-void stopViewer(std::unique_ptr<app::Application>& application)
-{
-    if (application)
-        application->shutdown();
-    application.reset();
-}
-
 // The viewer on the comic, its view sized to the frame; ended in main while Qt is still there.
 struct ComicViewer {
     std::unique_ptr<app::Application> application = startViewer(comic().path);
@@ -195,8 +145,7 @@ struct ComicViewer {
     // The view at the frame's size, and the page shown again at it, as every later page is.
     void setFrame(int width, int height)
     {
-        application->imageView()->setFixedSize(width, height);
-        QCoreApplication::processEvents();
+        bench::setFrame(*application, width, height);
         turn();
         turn();
     }
@@ -277,22 +226,7 @@ void BM_ComicReference(benchmark::State& state)
 }
 BENCHMARK(BM_ComicReference)->Args({kFrameWidth, kFrameHeight})->Args({1280, 720})->Unit(benchmark::kMillisecond);
 
-// From nothing to the first picture shown; the shutdown is outside the measurement.
-void startUp(benchmark::State& state, int files)
-{
-    const fs::path folder = pictureFolder(files);
-    for (auto _ : state) {
-        std::unique_ptr<app::Application> application = startViewer(folder);
-        const bool shown = application && application->frontImage() != nullptr;
-        state.PauseTiming();
-        stopViewer(application);
-        state.ResumeTiming();
-        if (!shown) {
-            state.SkipWithError("no picture was shown at start-up");
-            break;
-        }
-    }
-}
+void startUp(benchmark::State& state, int files) { bench::measureStartUp(state, pictureFolder(files)); }
 
 void BM_StartUpFolderOf20000(benchmark::State& state) { startUp(state, kFolderFiles); }
 BENCHMARK(BM_StartUpFolderOf20000)->Unit(benchmark::kMillisecond)->Iterations(5);
@@ -337,17 +271,5 @@ BENCHMARK(BM_ListFolderQDir)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    // As the program itself does.
-    platform::keepLargeBlocksInHeap();
-    if (!std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    setenv("SELVARIN_NONINTERACTIVE", "1", 1);
-    QApplication qt(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    g_comicViewer.reset();
-    std::error_code ignored;
-    fs::remove_all(benchRoot(), ignored);
-    return 0;
+    return bench::runViewerBenchmarks(argc, argv, [] { g_comicViewer.reset(); });
 }
