@@ -120,7 +120,7 @@ local state = {
   target = nil,            -- where queued page turns have moved to before the last one shows it
 }
 
--- An archive member taken out ahead of its turn: { item = item, data = Buffer }.
+-- The item the viewer was last asked to decode ahead: { item = item }.
 local ahead = {}
 
 -- What the script last set in the view, to tell the user's own changes apart.
@@ -443,22 +443,8 @@ local function bitCount(header)
   return n or 0
 end
 
--- Size and modification time of an archive, to tell whether it changed.
-local function archiveStamp(path)
-  local info = app.getFileInfo(path)
-  if info == nil then return nil end
-  return info.filesize .. ":" .. info.lastUpdateTime
-end
-
 -- The bytes of an item as a Buffer, or nil and why not.
 local function readItem(item)
-  if item.archive and ahead.item == item then
-    local data, stamp = ahead.data, ahead.stamp
-    ahead = {}
-    -- Taken out of an archive that has changed or gone since: read it as it is now.
-    if stamp == archiveStamp(item.archive) then return data end
-    data:release()
-  end
   if item.archive then
     local data = item.plugin:getFile(item.archive, item.position, item.size)
     if data ~= nil then
@@ -596,12 +582,14 @@ local function aheadDecoder(name)
 end
 
 local function dropAhead()
-  if ahead.data then ahead.data:release() end
   ahead = {}
+  if type(app.prefetch) == "function" then app.prefetch() end
 end
 
 -- Has the picture after the shown one in the direction of travel read and decoded in the
 -- background; a member of an archive is taken out now, as only this thread may use a plug-in.
+-- When it is shown it is taken out again: the decode ahead is used only if the bytes are the
+-- same, so a member rewritten since (even within the archive's time stamp) is shown as it is.
 local function readAhead(step)
   if type(app.prefetch) ~= "function" then return end
   local item = state.files[state.position + step]
@@ -609,15 +597,14 @@ local function readAhead(step)
   if item ~= nil then known, plugin = aheadDecoder(item.name) end
   if not known then
     dropAhead()
-    app.prefetch()
   elseif not item.archive then
-    dropAhead()
+    ahead = { item = item }
     app.prefetch(item.path, plugin)
   elseif ahead.item ~= item then
-    dropAhead()
+    ahead = { item = item }
     local data = item.plugin:getFile(item.archive, item.position, item.size)
-    if data ~= nil then ahead = { item = item, data = data, stamp = archiveStamp(item.archive) } end
     app.prefetch(data, plugin)
+    if data ~= nil then data:release() end
   end
 end
 
@@ -1214,6 +1201,8 @@ local function turnPage(step, pending)
   if type(pending) == "number" and pending > 0 and count > 0 and not state.busy then
     if from < 1 then from = 1 elseif from > count then from = count end
     state.target = from
+    -- The user is going past the picture decoded ahead: its decode would only slow the landing.
+    if ahead.item ~= nil and ahead.item ~= state.files[from] then dropAhead() end
     return
   end
   state.target = nil

@@ -136,6 +136,7 @@ bool Application::start()
     if (auto* dispatcher = QAbstractEventDispatcher::instance())
         connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &Application::idle);
 
+    qApp->installEventFilter(this);
     m_engine->callWithTable("onInitializeApp", m_commandLine.fileArguments);
 
     m_frame->show();
@@ -201,8 +202,8 @@ void Application::createMainFrame()
     platform::setMainWindow(m_frame.get());
 
     view::ImageView::Callbacks callbacks;
-    callbacks.nextImage = [this] { turn("onNextImage"); };
-    callbacks.previousImage = [this] { turn("onPrevImage"); };
+    callbacks.nextImage = [this] { queueTurn("onNextImage"); };
+    callbacks.previousImage = [this] { queueTurn("onPrevImage"); };
     callbacks.filesDropped = [this](const std::vector<std::string>& paths) {
         raise("onNewFileList");
         if (m_engine)
@@ -315,17 +316,10 @@ void Application::raise(const char* event, std::optional<std::string_view> text)
         m_engine->callWithStrings(event, {text});
 }
 
-void Application::turn(const char* event)
-{
-    // A held key: its repeats pile up while a picture is decoded and are worked off together.
-    if (m_view && m_view->inKeyRepeat())
-        queueTurn(event);
-    else
-        raise(event);
-}
-
 void Application::queueTurn(const char* event)
 {
+    // Presses that pile up while a picture is decoded (a held key's repeats, or many presses
+    // at once) are worked off together once the input already waiting has been handled.
     m_turns.push_back(event);
     if (m_turnsPosted)
         return;
@@ -336,6 +330,49 @@ void Application::queueTurn(const char* event)
         m_turnsPosted = false;
         deliverTurns();
     }, Qt::QueuedConnection);
+}
+
+bool Application::isViewInput(QObject* watched, QEvent* event) const
+{
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (!m_view || !widget)
+        return false;
+    if (widget == m_view || m_view->isAncestorOf(widget))
+        return true;
+    if (!widget->isAncestorOf(m_view))
+        return false;
+    // What the view left to its window on the way up.
+    if (event->type() == QEvent::KeyPress) {
+        const QWidget* focus = QApplication::focusWidget();
+        return focus && (focus == m_view || m_view->isAncestorOf(focus));
+    }
+    if (const auto* pointer = dynamic_cast<const QSinglePointEvent*>(event))
+        return m_view->rect().contains(m_view->mapFromGlobal(pointer->globalPosition().toPoint()));
+    return false;
+}
+
+bool Application::eventFilter(QObject* watched, QEvent* event)
+{
+    // Input anywhere but the view (where the turns come from, and whose other events deliver
+    // them on their own way to the script) first works off the queued turns, so that none of
+    // them happens after what the user did next.
+    if (!m_turns.empty()) {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::KeyPress:
+        case QEvent::Wheel:
+        case QEvent::Shortcut:
+        case QEvent::Drop:
+        case QEvent::Close:
+            if (!isViewInput(watched, event))
+                deliverTurns();
+            break;
+        default:
+            break;
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void Application::deliverTurns()
@@ -657,6 +694,10 @@ void Application::shutdown()
 {
     if (auto* dispatcher = QAbstractEventDispatcher::instance())
         disconnect(dispatcher, nullptr, this, nullptr);
+    if (qApp)
+        qApp->removeEventFilter(this);
+    // Turns still queued are the user's last input before quitting: they are dropped.
+    m_turns.clear();
     // onReleaseApp still reaches the window and the view state through the host.
     destroyMainFrame();
     if (&api::viewHost() == this)

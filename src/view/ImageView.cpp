@@ -1,7 +1,5 @@
 #include "ImageView.h"
 
-#include <QScopeGuard>
-
 #include "ViewRenderer.h"
 
 #include "gfx/NxSurface.h"
@@ -309,8 +307,6 @@ void ImageView::wheelScroll(int distance)
 
 void ImageView::keyPressEvent(QKeyEvent* event)
 {
-    m_keyRepeat = event->isAutoRepeat();
-    const auto reset = qScopeGuard([this] { m_keyRepeat = false; });
     if ((m_controller && m_controller->onKeyDown(event->key())) || (m_callbacks.keyDown && m_callbacks.keyDown(*event))) {
         event->accept();
         return;

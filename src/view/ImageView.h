@@ -41,9 +41,6 @@ public:
         std::function<bool(const QKeyEvent&)> keyDown;
     };
 
-    // True while a key press that the keyboard repeats (the key held down) is being handled.
-    bool inKeyRepeat() const noexcept { return m_keyRepeat; }
-
     ImageView(const ViewState& state, Callbacks callbacks, QWidget* parent = nullptr);
     ~ImageView() override;
 
@@ -124,7 +121,6 @@ private:
     const gfx::NxSurface* m_overlay = nullptr;
     QCursor m_pagerCursor;
     QCursor m_viewerCursor;
-    bool m_keyRepeat = false;
 };
 
 }  // namespace view
