@@ -795,8 +795,17 @@ end
 -- Making lists
 
 -- The pictures of a folder as items, in natural order; nil when cancelled.
+-- A folder's names read at start-up for its first picture, kept for its listing.
+local listed = nil
+
 local function folderItems(folder, task)
-  local names = app.findFile(app.joinPath(folder, "*"))
+  local names
+  if listed ~= nil and listed.folder == folder then
+    names = listed.names
+  else
+    names = app.findFile(app.joinPath(folder, "*"))
+  end
+  listed = nil
   local count = table.getn(names)
   local items = {}
   for i = 1, count do
@@ -977,9 +986,19 @@ local function clearPicture()
   state.note = nil
 end
 
+-- The picture shown at start-up before its list was made: { path, surface, description, note }.
+local early = nil
+
 -- Shows the picture at index; false and the reason when it cannot be shown.
 local function showAt(index)
-  local surface, description, note = loadItem(state.files[index])
+  local item, first = state.files[index], early
+  early = nil
+  local surface, description, note
+  if first ~= nil and not item.archive and item.path == first.path then
+    surface, description, note = first.surface, first.description, first.note
+  else
+    surface, description, note = loadItem(item)
+  end
   if surface == nil then
     return false, description
   end
@@ -1701,6 +1720,42 @@ loadPlugins()
 -------------------------------------------------------------------------------
 -- Events
 
+-- At start-up on one picture or one folder, the picture the list will start with is shown
+-- before the rest of the folder is listed and sorted, which takes longer in a large folder.
+local function showEarly(paths)
+  if table.getn(paths) ~= 1 then return end
+  local info = app.getFileInfo(paths[1])
+  if info == nil then return end
+  local item = nil
+  if info.isFile and not isArchiveName(info.filepath) then
+    local _, name = app.splitPath(info.filepath)
+    if isPictureName(name) then item = { path = info.filepath, name = name } end
+  elseif info.isDirectory then
+    local names = app.findFile(app.joinPath(info.filepath, "*"))
+    listed = { folder = info.filepath, names = names }
+    -- The first in natural order, as folderItems sorts.
+    local pictures = {}
+    for i = 1, table.getn(names) do
+      if isPictureName(names[i]) then table.insert(pictures, names[i]) end
+    end
+    local width = longestDigitRun(pictures, table.getn(pictures))
+    local first, firstKey = nil, nil
+    for i = 1, table.getn(pictures) do
+      local key = naturalKey(pictures[i], width)
+      local c = firstKey and app.compareString(key, firstKey) or -1
+      if c == 0 then c = app.compareString(pictures[i], first) end
+      if c < 0 then first, firstKey = pictures[i], key end
+    end
+    if first ~= nil then item = { path = app.joinPath(info.filepath, first), name = first } end
+  end
+  if item == nil then return end
+  local surface, description, note = loadItem(item)
+  if surface == nil then return end
+  fitPicture(surface)
+  replaceImage(surface)
+  early = { path = item.path, surface = surface, description = description, note = note }
+end
+
 function onInitializeApp(files)
   local settings = readSettings()
   remembered = settings
@@ -1710,7 +1765,10 @@ function onInitializeApp(files)
     app.setStatusText(TEXT.pluginFailed .. table.concat(plugins.failed, ", "))
   end
   if type(files) == "table" and table.getn(files) > 0 then
-    openPaths(files)
+    showEarly(files)
+    -- Cancelled: the picture shown early belongs to no list.
+    if not openPaths(files) and early ~= nil then clearPicture() end
+    early, listed = nil, nil
     return
   end
   if state.startupOpenLast then

@@ -137,7 +137,9 @@ bool Application::start()
         connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &Application::idle);
 
     qApp->installEventFilter(this);
+    m_initializing = true;
     m_engine->callWithTable("onInitializeApp", m_commandLine.fileArguments);
+    m_initializing = false;
 
     m_frame->show();
     m_frame->update();
@@ -596,8 +598,17 @@ void Application::setBackgroundColour(uint32_t colour)
 
 void Application::setFrontImage(gfx::NxSurface* surface)
 {
-    if (m_view)
-        m_view->setFrontImage(surface);
+    if (!m_view)
+        return;
+    m_view->setFrontImage(surface);
+    // The first picture a script shows at start-up is on the screen at once, while the script
+    // goes on (listing the rest of a large folder), instead of when it has finished.
+    if (surface && m_initializing && m_frame && !m_frame->isVisible()) {
+        m_frame->show();
+        m_frame->update();
+        // The window's exposure and its paint; input waits until the script has finished.
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
 }
 
 void Application::setBackgroundImage(gfx::NxSurface* surface)

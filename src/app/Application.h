@@ -158,6 +158,7 @@ private:
     std::deque<const char*> m_turns;
     bool m_turnsPosted = false;
     bool m_deliveringTurns = false;
+    bool m_initializing = false;  // onInitializeApp is running
 };
 
 }  // namespace app
