@@ -202,6 +202,33 @@ void BM_FiftyQueuedNext(benchmark::State& state)
 }
 BENCHMARK(BM_FiftyQueuedNext)->Unit(benchmark::kMillisecond);
 
+double residentMiB()
+{
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return static_cast<double>(resident) * static_cast<double>(::sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+// The whole process's resident memory after 100 turns, each after a pause for the picture
+// ahead; it includes what the benchmarks before it keep.
+void BM_ResidentAfter100Turns(benchmark::State& state)
+{
+    Viewer& v = viewer();
+    bool ok = true;
+    for (auto _ : state) {
+        for (int i = 0; i < 100; ++i) {
+            if (!v.canMove(v.step))
+                v.step = -v.step;
+            ok = v.turn(v.step) && ok;
+            v.settle();
+        }
+    }
+    state.counters["rss_MiB"] = residentMiB();
+    failUnlessShown(state, ok);
+}
+BENCHMARK(BM_ResidentAfter100Turns)->Unit(benchmark::kMillisecond)->Iterations(1);
+
 void BM_PartDecode(benchmark::State& state)
 {
     const auto& bytes = bench::photoJpeg();
@@ -280,33 +307,6 @@ void BM_StartUpBareQtWindow(benchmark::State& state)
     }
 }
 BENCHMARK(BM_StartUpBareQtWindow)->Unit(benchmark::kMillisecond)->Iterations(5);
-
-double residentMiB()
-{
-    std::ifstream statm("/proc/self/statm");
-    long pages = 0, resident = 0;
-    statm >> pages >> resident;
-    return static_cast<double>(resident) * static_cast<double>(::sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
-}
-
-// The whole process's resident memory after 100 turns, each after a pause for the picture
-// ahead; it includes what the benchmarks before it keep (their pictures, the reference frame).
-void BM_ResidentAfter100Turns(benchmark::State& state)
-{
-    Viewer& v = viewer();
-    bool ok = true;
-    for (auto _ : state) {
-        for (int i = 0; i < 100; ++i) {
-            if (!v.canMove(v.step))
-                v.step = -v.step;
-            ok = v.turn(v.step) && ok;
-            v.settle();
-        }
-    }
-    state.counters["rss_MiB"] = residentMiB();
-    failUnlessShown(state, ok);
-}
-BENCHMARK(BM_ResidentAfter100Turns)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
 

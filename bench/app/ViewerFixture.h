@@ -33,7 +33,9 @@ void stopViewer(std::unique_ptr<app::Application>& application);
 // The view at width x height, with the events that makes handled.
 void setFrame(app::Application& application, int width, int height);
 
-// From nothing to the first picture of `argument` painted; the shutdown is outside the measurement.
+// From nothing to the viewer started on `argument` with its picture painted; the counter
+// first_paint_ms tells when the first paint of a picture began. The shutdown is outside the
+// measurement.
 void measureStartUp(benchmark::State& state, const std::filesystem::path& argument);
 
 // Runs the benchmarks named on the command line offscreen (unless told otherwise), as the
