@@ -273,6 +273,23 @@ bool NxPixelBuffer::attach(const NxBitmapInfoHeader* header, const void* bits)
     return true;
 }
 
+bool NxPixelBuffer::attachRows(const NxBitmapInfoHeader* header, std::uint8_t* firstRow, std::int32_t pitch)
+{
+    if (header == nullptr || firstRow == nullptr || header->biBitCount != 32 || header->biWidth <= 0 ||
+        header->biHeight == 0 || header->biHeight == INT32_MIN || (pitch < 0) != (header->biHeight > 0))
+        return false;
+    const std::int64_t step = pitch < 0 ? -std::int64_t{pitch} : pitch;
+    if (step < rowLength(32, header->biWidth))
+        return false;
+    const std::int32_t rows = header->biHeight < 0 ? -header->biHeight : header->biHeight;
+    std::uint8_t* lowest = pitch > 0 ? firstRow : firstRow + static_cast<std::ptrdiff_t>(rows - 1) * pitch;
+    if (!attach(header, lowest))
+        return false;
+    m_firstRow = firstRow;
+    m_pitch = pitch;
+    return true;
+}
+
 bool NxPixelBuffer::attachOwned(std::unique_ptr<std::byte[]> headerBlock, const void* bits)
 {
     if (!attach(reinterpret_cast<const NxBitmapInfoHeader*>(headerBlock.get()), bits))

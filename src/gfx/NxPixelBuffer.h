@@ -20,6 +20,9 @@ public:
     // Checks the header and computes the colour count, pixel start, row addressing. Without a
     // pixel pointer the pixels follow the colour table. A refused header leaves the view as it was.
     [[nodiscard]] bool attach(const NxBitmapInfoHeader* header, const void* bits = nullptr);
+    // As attach for 32 bpp rows further apart than their length: row 0 at firstRow, then pitch
+    // bytes per row, positive for a top-down header and negative for a bottom-up one.
+    [[nodiscard]] bool attachRows(const NxBitmapInfoHeader* header, std::uint8_t* firstRow, std::int32_t pitch);
     // As attach, and the view frees the header block when it is destroyed or re-attached.
     [[nodiscard]] bool attachOwned(std::unique_ptr<std::byte[]> headerBlock, const void* bits = nullptr);
     void detach();

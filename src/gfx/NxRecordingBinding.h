@@ -14,33 +14,58 @@ struct NxRecordedBand {
 };
 
 // A present context that records what reaches the window: each band, and the window picture
-// the bands build up.
+// the bands build up. It lends the window picture's pixels for bands inside it, as a platform
+// window with a picture in memory does.
 class NxRecordingContext : public NxPresentContext {
 public:
     NxRecordingContext(std::int32_t width, std::int32_t height) { resize(width, height); }
 
     void presentBand(const NxRect& rect, const NxSurface& strip) override;
+    NxLentPixels lendPixels(const NxRect& rect) override;
+    void presentLent(const NxRect& rect) override;
 
     // Keeping every band's pixels costs memory; the window picture is always kept.
     void setKeepBands(bool keep) { m_keepBands = keep; }
+    // Without lending every band is copied from the strip.
+    void setLendPixels(bool lend) { m_lend = lend; }
+    // Stores the window picture's rows upward in memory (the picture starts black again).
+    void setBottomUp(bool bottomUp);
+    // Clears the picture to black; a band being drawn in place keeps its old rows until handed back.
     void resize(std::int32_t width, std::int32_t height);
     void clearBands() { m_bands.clear(); }
 
     const std::vector<NxRecordedBand>& bands() const { return m_bands; }
     std::int32_t width() const { return m_width; }
     std::int32_t height() const { return m_height; }
-    std::uint32_t pixel(std::int32_t x, std::int32_t y) const
-    {
-        return m_frame[static_cast<std::size_t>(y) * m_width + x];
-    }
-    const std::vector<std::uint32_t>& frame() const { return m_frame; }
+    std::uint32_t pixel(std::int32_t x, std::int32_t y) const { return rowOf(m_frame, m_height, y)[x]; }
+    // The window picture, top row first.
+    std::vector<std::uint32_t> frame() const;
+    int lentBands() const { return m_lentBands; }
 
 private:
+    const std::uint32_t* rowOf(const std::vector<std::uint32_t>& frame, std::int32_t height, std::int32_t y) const
+    {
+        const std::int32_t stored = m_bottomUp ? height - 1 - y : y;
+        return frame.data() + static_cast<std::size_t>(stored) * m_width;
+    }
+    // Records rect's band, whose row y rowAt(y) gives, and puts it into the window picture.
+    template <typename RowAt>
+    void store(const NxRect& rect, std::int32_t w, std::int32_t h, RowAt rowAt, bool intoFrame);
+
     std::int32_t m_width = 0;
     std::int32_t m_height = 0;
     bool m_keepBands = true;
+    bool m_lend = true;
+    bool m_bottomUp = false;
     std::vector<std::uint32_t> m_frame;
     std::vector<NxRecordedBand> m_bands;
+    // The band lent and not yet handed back, and the picture it was lent from when a resize
+    // replaced it meanwhile.
+    bool m_lentOut = false;
+    std::vector<std::uint32_t> m_lentFrame;
+    std::int32_t m_lentWidth = 0;
+    std::int32_t m_lentHeight = 0;
+    int m_lentBands = 0;
 };
 
 // A window binding without a platform window, for tests and benchmarks: a client area of a

@@ -93,6 +93,34 @@ bool NxSurface::createOver(std::int32_t width, std::int32_t height, std::uint8_t
     return true;
 }
 
+bool NxSurface::viewRows(std::int32_t width, std::int32_t height, std::uint8_t* firstRow, std::int32_t pitch)
+{
+    if (m_requestedBits != 32 || m_pixelBlock || m_keptBlock || m_dcRefCount > 0 || width <= 0 || height <= 0)
+        return false;
+    if (!m_header) {
+        m_header.reset(new (std::nothrow) std::byte[sizeof(NxBitmapInfoHeader)]());
+        if (!m_header)
+            return false;
+    }
+    NxBitmapInfoHeader info;
+    info.biSize = 40;
+    info.biWidth = width;
+    info.biHeight = pitch > 0 ? -height : height;
+    info.biPlanes = 1;
+    info.biBitCount = 32;
+    std::memcpy(m_header.get(), &info, sizeof info);
+    if (!m_pixels.attachRows(reinterpret_cast<const NxBitmapInfoHeader*>(m_header.get()), firstRow, pitch)) {
+        m_pixels.detach();
+        m_viewsRows = false;
+        m_clip = {};
+        return false;
+    }
+    m_viewsRows = true;
+    m_knownOpaque = false;
+    m_clip = {0, 0, width, height};
+    return true;
+}
+
 bool NxSurface::createFromDib(const NxBitmapInfoHeader* header, const void* bits)
 {
     NxPixelBuffer source;

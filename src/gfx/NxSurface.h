@@ -49,7 +49,13 @@ public:
     // holds that memory for as long as the surface uses it.
     [[nodiscard]] bool createOver(std::int32_t width, std::int32_t height, std::uint8_t* bits, std::shared_ptr<void> keep);
 
-    bool isCreated() const { return m_pixelBlock != nullptr || m_keptBlock != nullptr; }
+    // A 32 bpp surface drawing into rows someone else holds: row 0 at firstRow, the next one
+    // pitch bytes on (negative: upward in memory), at least a row's length apart. Unlike create
+    // it may be called again to move the view; the caller keeps the rows alive while the surface
+    // draws. Fails on a surface with pixels of its own or a drawing handle out.
+    [[nodiscard]] bool viewRows(std::int32_t width, std::int32_t height, std::uint8_t* firstRow, std::int32_t pitch);
+
+    bool isCreated() const { return m_pixelBlock != nullptr || m_keptBlock != nullptr || m_viewsRows; }
     std::int32_t width() const { return m_pixels.width(); }
     std::int32_t height() const { return m_pixels.height(); }
     int bitsPerPixel() const { return m_pixels.bitsPerPixel(); }
@@ -108,6 +114,7 @@ private:
     std::int32_t m_originY = 0;
     NxRect m_clip;
     bool m_knownOpaque = false;
+    bool m_viewsRows = false;
 };
 
 } // namespace gfx

@@ -87,6 +87,7 @@ std::unique_ptr<NxWindowBinding> NxWindow::detach()
     std::unique_ptr<NxWindowBinding> binding = std::move(m_binding);
     binding->unbind();
     m_strip.reset();
+    m_lentBand.reset();
     return binding;
 }
 
@@ -189,6 +190,10 @@ void NxWindow::presentDirty(PresentSession& session)
             const NxRect band{o * cw, r * ch, std::min((o + length) * cw, grid->width()),
                               std::min(end * ch, grid->height())};
             presentRect(band, session);
+            // A node that resized the window while drawing replaced the grid; the new one is
+            // wholly dirty and drawn by the next update.
+            if (mutableGrid() != grid)
+                return;
             o += length;
         }
     }
@@ -196,6 +201,16 @@ void NxWindow::presentDirty(PresentSession& session)
 
 void NxWindow::presentRect(const NxRect& rect, PresentSession& session)
 {
+    const NxLentPixels lent = session.window->lendPixels(rect);
+    if (lent.firstRow != nullptr) {
+        if (!m_lentBand)
+            m_lentBand.reset(new (std::nothrow) NxSurface(32));
+        if (m_lentBand && m_lentBand->viewRows(rect.width(), rect.height(), lent.firstRow, lent.pitch)) {
+            render(*m_lentBand, rect);
+            session.window->presentLent(rect);
+            return;
+        }
+    }
     render(*m_strip, rect);
     session.window->presentBand(rect, *m_strip);
 }

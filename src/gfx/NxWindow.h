@@ -12,7 +12,7 @@ class NxSurface;
 
 // The tree root bound to a platform window: it redraws the dirty cells of its grid band by band
 // through a small strip surface (640 x 8 with the default 32 x 8 cells) and copies each band to
-// the window.
+// the window, or straight into the window's pixels where the context lends them.
 class NxWindow : public NxScreen {
 public:
     NxWindow();
@@ -78,6 +78,8 @@ private:
     std::uint32_t m_hiddenColour = 0xFF000000u;
     std::int32_t m_fadeLevel = 255;
     std::unique_ptr<NxSurface> m_strip;
+    // Re-pointed at each band of window pixels the context lends.
+    std::unique_ptr<NxSurface> m_lentBand;
     std::unique_ptr<NxWindowBinding> m_binding;
 };
 

@@ -9,12 +9,28 @@ namespace gfx {
 class NxSurface;
 class NxWindow;
 
+// Window pixels lent for drawing a band in place: 32 bpp rows (B, G, R, A), row 0 at firstRow,
+// pitch bytes from a row to the one below (negative when rows run upward in memory).
+struct NxLentPixels {
+    std::uint8_t* firstRow = nullptr;
+    std::int32_t pitch = 0;
+};
+
 // Somewhere strip bands can be copied to: the painting context of a window.
 class NxPresentContext {
 public:
     virtual ~NxPresentContext() = default;
     // Copies the strip's block (0, 0, rect width, rect height) to rect of the window.
     virtual void presentBand(const NxRect& rect, const NxSurface& strip) = 0;
+    // The window's own pixels under rect when a band can be drawn straight into them, which
+    // saves copying it; none (the default) has every band drawn in the strip. After lending,
+    // the window calls exactly one of presentLent (drawn in place) or presentBand for rect.
+    virtual NxLentPixels lendPixels(const NxRect& rect)
+    {
+        (void)rect;
+        return {};
+    }
+    virtual void presentLent(const NxRect& rect) { (void)rect; }
 };
 
 // The platform side of an attached NxWindow. The window owns its binding; the binding reports

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <utility>
+#include <vector>
 
 namespace gfx {
 namespace {
@@ -217,6 +218,46 @@ TEST(SurfaceTest, PicturesWithoutAlphaAreKnownOpaqueUntilTheyMayBeWritten)
         write(*s);
         EXPECT_FALSE(s->isKnownOpaque()) << name;
     }
+}
+
+// A view over rows of a larger picture draws only its own rectangle, at the right addresses in
+// either row order, and can be moved; it refuses rows closer than their length and surfaces with
+// pixels of their own.
+TEST(SurfaceTest, RowViewDrawsIntoForeignRowsInEitherOrder)
+{
+    constexpr int kW = 12, kH = 9;
+    for (const bool upward : {false, true}) {
+        std::vector<std::uint32_t> rows(kW * kH, 0x11111111u);
+        // Window row y as stored: downward, or upward in memory.
+        const auto at = [&](int x, int y) -> std::uint32_t& { return rows[(upward ? kH - 1 - y : y) * kW + x]; };
+        const std::int32_t pitch = 4 * (upward ? -kW : kW);
+        NxSurface view(32);
+        ASSERT_TRUE(view.viewRows(5, 3, reinterpret_cast<std::uint8_t*>(&at(4, 2)), pitch));
+        EXPECT_TRUE(view.isCreated());
+        EXPECT_EQ(view.clipRect(), (NxRect{0, 0, 5, 3}));
+        fillRect(view, nullptr, 0xFFABCDEFu);
+        for (int y = 0; y < kH; ++y)
+            for (int x = 0; x < kW; ++x)
+                ASSERT_EQ(at(x, y), x >= 4 && x < 9 && y >= 2 && y < 5 ? 0xFFABCDEFu : 0x11111111u) << x << "," << y;
+        // Moved to the last rows; a rectangle beyond the view is cut to it.
+        ASSERT_TRUE(view.viewRows(kW, 2, reinterpret_cast<std::uint8_t*>(&at(0, kH - 2)), pitch));
+        const NxRect beyond{-3, 1, 40, 30};
+        fillRect(view, &beyond, 0xFF010203u);
+        EXPECT_EQ(at(0, kH - 1), 0xFF010203u);
+        EXPECT_EQ(at(kW - 1, kH - 1), 0xFF010203u);
+        EXPECT_EQ(at(0, kH - 2), 0x11111111u);
+        EXPECT_EQ(view.pixels().row(1), reinterpret_cast<std::uint8_t*>(&at(0, kH - 1)));
+        EXPECT_FALSE(view.viewRows(kW + 1, 2, reinterpret_cast<std::uint8_t*>(rows.data()), pitch));
+        EXPECT_FALSE(view.isCreated());
+    }
+    std::uint32_t block[16] = {};
+    NxSurface gray(8);
+    EXPECT_FALSE(gray.viewRows(4, 4, reinterpret_cast<std::uint8_t*>(block), 16));
+    auto own = makeSurface(32, 4, 4);
+    EXPECT_FALSE(own->viewRows(4, 4, reinterpret_cast<std::uint8_t*>(block), 16));
+    NxSurface empty(32);
+    EXPECT_FALSE(empty.viewRows(4, 0, reinterpret_cast<std::uint8_t*>(block), 16));
+    EXPECT_FALSE(empty.viewRows(4, 4, nullptr, 16));
 }
 
 } // namespace

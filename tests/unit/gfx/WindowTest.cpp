@@ -493,5 +493,137 @@ TEST(WindowDrawTest, SmallTreeThroughTheStripMatchesTheDirectDrawing)
     EXPECT_NE(f.pixel(60, 25), pixel(*pattern, (60 - 3) % 7, (25 + 2) % 5));
 }
 
+// ---- bands drawn in the window's own pixels ----
+
+// A scene with every kind of band edge: a pattern, a filtered transparent picture, a child cut by
+// its parent, a fade, and a client size that is no multiple of the strip or the cells.
+struct LentScene {
+    std::unique_ptr<NxSurface> pattern = makeSurface(32, 7, 5);
+    std::unique_ptr<NxSurface> picture = makeSurface(32, 13, 9);
+    Attached a{700, 45};
+    ScaledNode* image = nullptr;
+    ColourNode* cut = nullptr;
+
+    LentScene(bool lend, bool bottomUp)
+    {
+        for (int y = 0; y < 5; ++y)
+            for (int x = 0; x < 7; ++x)
+                setPixel(*pattern, x, y, 0xFF000000u | static_cast<std::uint32_t>(x * 30 << 8 | y * 50));
+        for (int y = 0; y < 9; ++y)
+            for (int x = 0; x < 13; ++x)
+                setPixel(*picture, x, y,
+                         static_cast<std::uint32_t>((x + y) % 4 == 0 ? 0 : (x * 19) << 24) | 0x00C08040u);
+        a.binding->context().setLendPixels(lend);
+        a.binding->context().setBottomUp(bottomUp);
+        a.window->setBackgroundColour(0xFF204060u);
+        a.window->setFadeColour(0xFFFFE0C0u);
+        a.window->setFadeLevel(300);
+        auto* root = new NxNode(a.window.get());
+        root->setClipChildren(false);
+        root->setPosition(3, -2);
+        auto* background = new TileNode(root);
+        background->pattern = pattern.get();
+        background->setSize(660, 40);
+        background->setZOrder(-1000);
+        image = new ScaledNode(root);
+        image->setSource(picture.get(), nullptr);
+        image->setSize(597, 31);
+        image->setPosition(20, 9);
+        NxBlitParams p;
+        p.flags = blitflag::kSourceAlpha | blitflag::kLinearFilter;
+        image->setParams(&p, true);
+        auto* frame = new NxNode(root);
+        frame->setPosition(630, 30);
+        frame->setSize(50, 12);
+        cut = new ColourNode(frame, 0x80FF0000u);
+        cut->setPosition(-9, 4);
+        cut->setSize(30, 30);
+    }
+};
+
+class LentBandTest : public ::testing::TestWithParam<bool> {};
+
+TEST_P(LentBandTest, DrawingInPlaceGivesTheStripsPicture)
+{
+    const bool bottomUp = GetParam();
+    LentScene lent(true, bottomUp), copied(false, bottomUp);
+    const auto same = [&] {
+        ASSERT_EQ(lent.a.bandRects(), copied.a.bandRects());
+        ASSERT_EQ(lent.a.binding->context().frame(), copied.a.binding->context().frame());
+        for (std::size_t i = 0; i < lent.a.binding->context().bands().size(); ++i)
+            ASSERT_EQ(lent.a.binding->context().bands()[i].pixels, copied.a.binding->context().bands()[i].pixels);
+    };
+    for (LentScene* s : {&lent, &copied})
+        ASSERT_TRUE(s->a.window->update(nullptr, true));
+    same();
+    EXPECT_EQ(lent.a.binding->context().lentBands(), static_cast<int>(lent.a.bandRects().size()));
+    EXPECT_EQ(copied.a.binding->context().lentBands(), 0);
+    // The fade reached the pixels: nothing is left at the plain background colour.
+    EXPECT_NE(lent.a.binding->context().pixel(699, 44), 0xFF204060u);
+
+    // A partial update redraws a few bands over the picture already there.
+    for (LentScene* s : {&lent, &copied}) {
+        s->a.binding->context().clearBands();
+        s->image->setPosition(41, 17);
+        s->cut->setPosition(-2, 1);
+        ASSERT_TRUE(s->a.window->update(nullptr, false));
+    }
+    same();
+    EXPECT_LT(lent.a.bandRects().size(), 20u);
+
+    // A context smaller than the window lends what lies inside it and takes the rest as copies.
+    NxRecordingContext small(660, 30), smallCopied(660, 30);
+    small.setBottomUp(bottomUp);
+    smallCopied.setLendPixels(false);
+    ASSERT_TRUE(lent.a.window->update(&small, true));
+    ASSERT_TRUE(copied.a.window->update(&smallCopied, true));
+    EXPECT_EQ(small.frame(), smallCopied.frame());
+    EXPECT_GT(small.lentBands(), 0);
+    EXPECT_LT(small.lentBands(), static_cast<int>(small.bands().size()));
+}
+
+INSTANTIATE_TEST_SUITE_P(RowOrders, LentBandTest, ::testing::Bool());
+
+// A node that resizes the platform window while it draws, once.
+class ResizingNode : public ColourNode {
+public:
+    ResizingNode(NxNode* parent, NxRecordingBinding& binding) : ColourNode(parent, 0xFF3060A0u), m_binding(binding) {}
+    int draw(NxSurface& surface, const NxRect& rect) override
+    {
+        if (draws == 0)
+            m_binding.resize(90, 20);
+        return ColourNode::draw(surface, rect);
+    }
+
+private:
+    NxRecordingBinding& m_binding;
+};
+
+// The band being drawn outlives a resize of the window under it, the rest of the update stops at
+// the old grid, and the next update draws the new size whole, lent or copied alike.
+TEST(WindowBindingTest, ResizeWhileDrawingABand)
+{
+    std::vector<std::uint32_t> frames[2];
+    for (const bool lend : {true, false}) {
+        Attached a(700, 40);
+        a.binding->context().setLendPixels(lend);
+        a.window->setBackgroundColour(0xFF102030u);
+        auto* node = new ResizingNode(a.window.get(), *a.binding);
+        node->setPosition(5, 12);
+        node->setSize(60, 20);
+        ASSERT_TRUE(a.window->update(nullptr, true));
+        EXPECT_EQ(a.window->rect(), (NxRect{0, 0, 90, 20}));
+        EXPECT_TRUE(a.window->grid()->anyDirty());
+        // The band that held the node reached the new picture; nothing after it was drawn.
+        EXPECT_EQ(a.binding->context().pixel(10, 12), 0xFF3060A0u);
+        EXPECT_EQ(a.binding->context().pixel(10, 19), 0u);
+        ASSERT_TRUE(a.window->update(nullptr, false));
+        EXPECT_EQ(a.binding->context().pixel(89, 19), 0xFF102030u);
+        EXPECT_EQ(a.binding->context().pixel(10, 19), 0xFF3060A0u);
+        frames[lend ? 0 : 1] = a.binding->context().frame();
+    }
+    EXPECT_EQ(frames[0], frames[1]);
+}
+
 } // namespace
 } // namespace gfx
