@@ -6,7 +6,9 @@
 #include <QCursor>
 #include <QEvent>
 #include <QImage>
+#include <QPaintEngine>
 #include <QPainter>
+#include <QTransform>
 #include <QWidget>
 
 #include <algorithm>
@@ -40,6 +42,59 @@ void NxQtPaintContext::presentBand(const NxRect& rect, const NxSurface& strip)
     }
     image.setDevicePixelRatio(m_ratio);
     m_painter.drawImage(QPointF(rect.left / m_ratio, rect.top / m_ratio), image);
+}
+
+void NxQtPaintContext::findTarget()
+{
+    m_targetFound = true;
+    if (m_ratio != 1.0 || !m_painter.isActive() || m_painter.opacity() != 1.0)
+        return;
+    // A plain copy of opaque pixels, as drawImage of an RGB32 band does.
+    const QPainter::CompositionMode mode = m_painter.compositionMode();
+    if (mode != QPainter::CompositionMode_SourceOver && mode != QPainter::CompositionMode_Source)
+        return;
+    QPaintEngine* engine = m_painter.paintEngine();
+    if (engine == nullptr || engine->type() != QPaintEngine::Raster)
+        return;
+    // The engine paints into the redirected device: for a widget, its window's backing store.
+    QPaintDevice* device = engine->paintDevice();
+    if (device == nullptr || device->devType() != QInternal::Image)
+        return;
+    auto* image = static_cast<QImage*>(device);
+    if (image->format() != QImage::Format_RGB32 || image->devicePixelRatio() != 1.0 || image->isNull())
+        return;
+    const QTransform t = m_painter.deviceTransform();
+    if (t.type() > QTransform::TxTranslate || t.dx() != std::floor(t.dx()) || t.dy() != std::floor(t.dy()))
+        return;
+    m_offset = QPoint(static_cast<int>(t.dx()), static_cast<int>(t.dy()));
+    // Only where the painter itself would paint: other widgets' pixels lie outside its clip.
+    m_allowed = QRegion(image->rect());
+    const QRegion system = engine->systemClip();
+    if (!system.isEmpty())
+        m_allowed &= system;
+    if (m_painter.hasClipping())
+        m_allowed &= t.map(m_painter.clipRegion());
+    // The engine holds the same bytes; the non-const bits() would detach a shared image from it.
+    m_target = const_cast<std::uint8_t*>(image->constBits());
+    m_targetPitch = static_cast<std::int32_t>(image->bytesPerLine());
+}
+
+NxLentPixels NxQtPaintContext::lendPixels(const NxRect& rect)
+{
+    if (!m_lend || rect.isEmpty())
+        return {};
+    if (!m_targetFound)
+        findTarget();
+    if (m_target == nullptr)
+        return {};
+    const QRect band(rect.left + m_offset.x(), rect.top + m_offset.y(), rect.width(), rect.height());
+    const bool inside = m_allowed.rectCount() == 1 ? m_allowed.boundingRect().contains(band)
+                                                   : QRegion(band).subtracted(m_allowed).isEmpty();
+    if (!inside)
+        return {};
+    ++m_lentBands;
+    return {m_target + static_cast<std::ptrdiff_t>(band.y()) * m_targetPitch + 4 * static_cast<std::ptrdiff_t>(band.x()),
+            m_targetPitch};
 }
 
 class NxQtBinding::Filter : public QObject {
