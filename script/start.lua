@@ -997,6 +997,8 @@ local function showAt(index)
   if first ~= nil and not item.archive and item.path == first.path then
     surface, description, note = first.surface, first.description, first.note
   else
+    -- A picture decoded ahead for elsewhere would only add to the memory this decode needs.
+    if ahead.item ~= nil and ahead.item ~= item then dropAhead() end
     surface, description, note = loadItem(item)
   end
   if surface == nil then
