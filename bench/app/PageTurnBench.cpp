@@ -119,6 +119,8 @@ struct Viewer {
         do
             QCoreApplication::processEvents();
         while (application->frameTitle().find(mark) == std::string::npos && waited.elapsed() < 10000);
+        // The repaint the new picture asked for.
+        QCoreApplication::processEvents();
         return application->frameTitle().find(mark) != std::string::npos;
     }
 
