@@ -144,11 +144,16 @@ public:
     void presentBand(const gfx::NxRect&, const NxSurface&) override {}
 };
 
-void runStrip(benchmark::State& state, Picture& picture, std::uint32_t flags, bool present = true)
+// Bands drawn into the window picture, copied to it from the strip, or only drawn in the strip.
+enum class Present { Lent, Copied, None };
+
+void runStrip(benchmark::State& state, Picture& picture, std::uint32_t flags, Present how = Present::Lent)
 {
+    const bool present = how != Present::None;
     gfx::NxWindow window;
     auto binding = std::make_unique<gfx::NxRecordingBinding>(kFrameWidth, kFrameHeight);
     binding->context().setKeepBands(false);
+    binding->context().setLendPixels(how == Present::Lent);
     if (!window.attach(std::move(binding)))
         std::abort();
     window.setBackgroundColour(0xFF203040u);
@@ -192,7 +197,8 @@ constexpr std::uint32_t kNearest = bf::kSourceAlpha;
 
 void BM_Shrink4000Filtered_gfxKernel(benchmark::State& s) { runScaled(s, large(), kFiltered); }
 void BM_Shrink4000Filtered_gfxStripUpdate(benchmark::State& s) { runStrip(s, large(), kFiltered); }
-void BM_Shrink4000Filtered_gfxStripRenderOnly(benchmark::State& s) { runStrip(s, large(), kFiltered, false); }
+void BM_Shrink4000Filtered_gfxStripUpdateCopied(benchmark::State& s) { runStrip(s, large(), kFiltered, Present::Copied); }
+void BM_Shrink4000Filtered_gfxStripRenderOnly(benchmark::State& s) { runStrip(s, large(), kFiltered, Present::None); }
 void BM_Shrink4000Filtered_pixmanBilinearOver(benchmark::State& s) { runPixman(s, large(), PIXMAN_FILTER_BILINEAR); }
 // An opaque picture: drawn with source alpha as the view draws every picture, and as a plain
 // filtered copy, against pixman's bilinear SRC.
@@ -204,15 +210,18 @@ void BM_Shrink4000OpaqueFiltered_pixmanBilinearSrc(benchmark::State& s)
 }
 void BM_Shrink4000Nearest_gfxKernel(benchmark::State& s) { runScaled(s, large(), kNearest); }
 void BM_Shrink4000Nearest_gfxStripUpdate(benchmark::State& s) { runStrip(s, large(), kNearest); }
-void BM_Shrink4000Nearest_gfxStripRenderOnly(benchmark::State& s) { runStrip(s, large(), kNearest, false); }
+void BM_Shrink4000Nearest_gfxStripUpdateCopied(benchmark::State& s) { runStrip(s, large(), kNearest, Present::Copied); }
+void BM_Shrink4000Nearest_gfxStripRenderOnly(benchmark::State& s) { runStrip(s, large(), kNearest, Present::None); }
 void BM_Shrink4000Nearest_pixmanNearestOver(benchmark::State& s) { runPixman(s, large(), PIXMAN_FILTER_NEAREST); }
 void BM_Enlarge800Filtered_gfxKernel(benchmark::State& s) { runScaled(s, small(), kFiltered); }
 void BM_Enlarge800Filtered_gfxStripUpdate(benchmark::State& s) { runStrip(s, small(), kFiltered); }
-void BM_Enlarge800Filtered_gfxStripRenderOnly(benchmark::State& s) { runStrip(s, small(), kFiltered, false); }
+void BM_Enlarge800Filtered_gfxStripUpdateCopied(benchmark::State& s) { runStrip(s, small(), kFiltered, Present::Copied); }
+void BM_Enlarge800Filtered_gfxStripRenderOnly(benchmark::State& s) { runStrip(s, small(), kFiltered, Present::None); }
 void BM_Enlarge800Filtered_pixmanBilinearOver(benchmark::State& s) { runPixman(s, small(), PIXMAN_FILTER_BILINEAR); }
 void BM_Enlarge800Nearest_gfxKernel(benchmark::State& s) { runScaled(s, small(), kNearest); }
 void BM_Enlarge800Nearest_gfxStripUpdate(benchmark::State& s) { runStrip(s, small(), kNearest); }
-void BM_Enlarge800Nearest_gfxStripRenderOnly(benchmark::State& s) { runStrip(s, small(), kNearest, false); }
+void BM_Enlarge800Nearest_gfxStripUpdateCopied(benchmark::State& s) { runStrip(s, small(), kNearest, Present::Copied); }
+void BM_Enlarge800Nearest_gfxStripRenderOnly(benchmark::State& s) { runStrip(s, small(), kNearest, Present::None); }
 void BM_Enlarge800Nearest_pixmanNearestOver(benchmark::State& s) { runPixman(s, small(), PIXMAN_FILTER_NEAREST); }
 
 // ---- tiling a 32 x 32 pattern ----
@@ -316,6 +325,7 @@ void BM_SolidFill4000_pixmanFill(benchmark::State& state) { runPixmanFill(state,
 
 BENCHMARK(BM_Shrink4000Filtered_gfxKernel)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Shrink4000Filtered_gfxStripUpdate)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Shrink4000Filtered_gfxStripUpdateCopied)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Shrink4000Filtered_gfxStripRenderOnly)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Shrink4000Filtered_pixmanBilinearOver)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Shrink4000OpaqueFiltered_gfxSourceAlpha)->Arg(2)->Unit(benchmark::kMillisecond);
@@ -323,14 +333,17 @@ BENCHMARK(BM_Shrink4000OpaqueFiltered_gfxCopy)->DenseRange(0, 2)->Unit(benchmark
 BENCHMARK(BM_Shrink4000OpaqueFiltered_pixmanBilinearSrc)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Shrink4000Nearest_gfxKernel)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Shrink4000Nearest_gfxStripUpdate)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Shrink4000Nearest_gfxStripUpdateCopied)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Shrink4000Nearest_gfxStripRenderOnly)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Shrink4000Nearest_pixmanNearestOver)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Enlarge800Filtered_gfxKernel)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Enlarge800Filtered_gfxStripUpdate)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Enlarge800Filtered_gfxStripUpdateCopied)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Enlarge800Filtered_gfxStripRenderOnly)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Enlarge800Filtered_pixmanBilinearOver)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Enlarge800Nearest_gfxKernel)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Enlarge800Nearest_gfxStripUpdate)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Enlarge800Nearest_gfxStripUpdateCopied)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Enlarge800Nearest_gfxStripRenderOnly)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Enlarge800Nearest_pixmanNearestOver)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Tile32_gfx)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
