@@ -87,7 +87,6 @@ std::unique_ptr<NxWindowBinding> NxWindow::detach()
     std::unique_ptr<NxWindowBinding> binding = std::move(m_binding);
     binding->unbind();
     m_strip.reset();
-    m_lentBand.reset();
     return binding;
 }
 
