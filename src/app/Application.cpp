@@ -386,7 +386,13 @@ void Application::deliverTurns()
     while (!m_turns.empty()) {
         const char* event = m_turns.front();
         m_turns.pop_front();
-        if (m_engine)
+        // The turn the user lands on is raised without arguments, as a lone press always was,
+        // so scripts that take none see no difference.
+        if (!m_engine)
+            continue;
+        if (m_turns.empty())
+            m_engine->callWithStrings(event, {});
+        else
             m_engine->callWithNumber(event, static_cast<double>(m_turns.size()));
     }
     m_deliveringTurns = false;
