@@ -260,6 +260,14 @@ local function longestDigitRun(names, count)
   return width
 end
 
+-- Whether a name with natural key keyA comes before one with keyB; equal keys fall back on the
+-- names themselves.
+local function naturalBefore(keyA, nameA, keyB, nameB)
+  local c = app.compareString(keyA, keyB)
+  if c == 0 then c = app.compareString(nameA, nameB) end
+  return c < 0
+end
+
 -- Sorts `entries` (tables) by the natural order of entry[field]; `before(a, b)` may put a group
 -- first (folders before files). `tick` is called now and then and may raise to cancel.
 local function naturalSort(entries, field, before, tick)
@@ -281,11 +289,7 @@ local function naturalSort(entries, field, before, tick)
       local ga, gb = before(a), before(b)
       if ga ~= gb then return ga end
     end
-    local c = app.compareString(a.sortKey, b.sortKey)
-    if c == 0 then
-      c = app.compareString(a[field], b[field])
-    end
-    return c < 0
+    return naturalBefore(a.sortKey, a[field], b.sortKey, b[field])
   end
   -- The host lists names in collation order, which is often already the natural one; checking
   -- costs one comparison per name, sorting many more.
@@ -300,6 +304,18 @@ local function naturalSort(entries, field, before, tick)
     table.sort(entries, less)
   end
   for i = 1, count do entries[i].sortKey = nil end
+end
+
+-- The first of `names` in the order naturalSort gives, without sorting them; nil for none.
+local function naturalFirst(names)
+  local count = table.getn(names)
+  local width = longestDigitRun(names, count)
+  local first, firstKey = nil, nil
+  for i = 1, count do
+    local key = naturalKey(names[i], width)
+    if first == nil or naturalBefore(key, names[i], firstKey, first) then first, firstKey = names[i], key end
+  end
+  return first
 end
 
 -------------------------------------------------------------------------------
@@ -1740,14 +1756,7 @@ local function showEarly(paths)
     for i = 1, table.getn(names) do
       if isPictureName(names[i]) then table.insert(pictures, names[i]) end
     end
-    local width = longestDigitRun(pictures, table.getn(pictures))
-    local first, firstKey = nil, nil
-    for i = 1, table.getn(pictures) do
-      local key = naturalKey(pictures[i], width)
-      local c = firstKey and app.compareString(key, firstKey) or -1
-      if c == 0 then c = app.compareString(pictures[i], first) end
-      if c < 0 then first, firstKey = pictures[i], key end
-    end
+    local first = naturalFirst(pictures)
     if first ~= nil then item = { path = app.joinPath(info.filepath, first), name = first } end
   end
   if item == nil then return end
