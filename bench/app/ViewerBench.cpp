@@ -13,6 +13,7 @@
 #include "app/MainFrame.h"
 #include "view/ImageView.h"
 
+#include <QCoreApplication>
 #include <QDir>
 
 #include <archive.h>
@@ -157,6 +158,7 @@ struct ComicViewer {
         if (position + step < 1 || position + step > kPages)
             step = -step;
         application->mainFrame()->runCommand(step > 0 ? kNextImage : kPrevImage);
+        QCoreApplication::processEvents();  // the turn waits for the input with it
         position += step;
     }
     bool showsPosition() const

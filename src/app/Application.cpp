@@ -21,12 +21,14 @@
 #include "view/KeyNames.h"
 
 #include <QAbstractEventDispatcher>
+#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QTimer>
+#include <QToolButton>
 
 #include <cstdio>
 
@@ -48,6 +50,8 @@ void showErrorBox(const engine::ErrorReport& report)
                          script ? platform::Icon::None : platform::Icon::Information,
                          script ? platform::Owner::MainWindow : platform::Owner::None);
 }
+
+bool isTurnCommand(int id) { return id == commands::NextImage || id == commands::PrevImage; }
 
 // Shows a tool window in front of the others.
 void showTool(QWidget* window)
@@ -353,6 +357,18 @@ bool Application::isViewInput(QObject* watched, QEvent* event) const
     return false;
 }
 
+bool Application::isTurnInput(QObject* watched, QEvent* event)
+{
+    const QAction* action = nullptr;
+    if (event->type() == QEvent::Shortcut)
+        action = qobject_cast<QAction*>(watched);
+    else if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) {
+        if (const auto* button = qobject_cast<QToolButton*>(watched))
+            action = button->defaultAction();
+    }
+    return action && isTurnCommand(action->data().toInt());
+}
+
 bool Application::eventFilter(QObject* watched, QEvent* event)
 {
     // Input anywhere but the view (where the turns come from, and whose other events deliver
@@ -367,7 +383,9 @@ bool Application::eventFilter(QObject* watched, QEvent* event)
         case QEvent::Shortcut:
         case QEvent::Drop:
         case QEvent::Close:
-            if (!isViewInput(watched, event))
+            // A held accelerator's repeats, like the view's keys, pile up behind the turn
+            // being decoded instead of each delivering the one before it.
+            if (!isViewInput(watched, event) && !isTurnInput(watched, event))
                 deliverTurns();
             break;
         default:
@@ -435,6 +453,7 @@ std::span<const Application::Command> Application::commandTable()
     constexpr auto raiseEvent = [](Application& a, C c) {
         a.raise(c.event, c.argument ? std::optional<std::string_view>(c.argument) : std::nullopt);
     };
+    constexpr auto queueTurn = [](Application& a, C c) { a.queueTurn(c.event); };
     constexpr auto enabled = [](Application&, C, State& s) { s.enabled = true; };
     // onUpdate_…() gives enabled.
     constexpr auto queryEnabled = [](Application& a, C c, State& s) {
@@ -484,8 +503,8 @@ std::span<const Application::Command> Application::commandTable()
         {FileOpen, raiseEvent, enabled, "onOpenFile"},
         {FileSaveAs, raiseEvent, queryEnabled, "onSaveFile", nullptr, "onUpdate_saveFile"},
         {EditCopy, raiseEvent, queryEnabledChecked, "onEditCopy", nullptr, "onUpdateEditCopy"},
-        {NextImage, raiseEvent, enabled, "onNextImage"},
-        {PrevImage, raiseEvent, enabled, "onPrevImage"},
+        {NextImage, queueTurn, enabled, "onNextImage"},
+        {PrevImage, queueTurn, enabled, "onPrevImage"},
         {StartupOpenLastFile, raiseEvent, queryEnabledChecked, "onStartupOpenLastFile", nullptr,
          "onUpdate_startupOpenLastFile"},
         {ShowStopDialog, raiseEvent, queryEnabledChecked, "onShowStopdialog", nullptr, "onUpdate_showStopdialog"},
@@ -558,6 +577,9 @@ bool Application::execute(int id)
     const Command* command = findCommand(id);
     if (!command)
         return false;
+    // A zoom or a mode change typed after some page turns applies to the page they land on.
+    if (!isTurnCommand(id))
+        deliverTurns();
     command->execute(*this, *command);
     return true;
 }

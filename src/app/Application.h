@@ -127,15 +127,18 @@ private:
     void destroyMainFrame();
     void exitInstance();
     void raise(const char* event, std::optional<std::string_view> text = std::nullopt);
-    // Page turns from the view wait in a queue until the input that came with them has been
-    // handled; each then reaches the script with the number of turns still queued behind it, so
-    // that it need not decode a picture the user is only passing over. Any other event first
-    // delivers them (the event filter sees input elsewhere).
+    // Page turns (the view's own, and the commands from menus, toolbar and accelerators) wait in
+    // a queue until the input that came with them has been handled; each then reaches the script
+    // with the number of turns still queued behind it, so that it need not decode a picture the
+    // user is only passing over. Any other event or command first delivers them (the event
+    // filter sees input elsewhere).
     void queueTurn(const char* event);
     void deliverTurns();
     bool eventFilter(QObject* watched, QEvent* event) override;
     // Input the view handles first (its own, or what it passed on to its window).
     bool isViewInput(QObject* watched, QEvent* event) const;
+    // An accelerator or a toolbar button of a page turn: it joins the queue.
+    static bool isTurnInput(QObject* watched, QEvent* event);
 
     CommandLine m_commandLine;
     std::string m_moduleFolder;

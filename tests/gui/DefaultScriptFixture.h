@@ -4,6 +4,7 @@
 #include "AppFixture.h"
 #include "DialogDriver.h"
 #include "app/Application.h"
+#include "app/Commands.h"
 #include "app/MainFrame.h"
 
 #include "gfx/NxSurface.h"
@@ -217,7 +218,13 @@ protected:
     app::MainFrame* frame() { return application->mainFrame(); }
     std::string title() { return frame()->windowTitle().toStdString(); }
     std::string status() { return frame()->statusText().toStdString(); }
-    void command(int id) { frame()->runCommand(id); }
+    // A page turn reaches the script once the input with it has been handled.
+    void command(int id)
+    {
+        frame()->runCommand(id);
+        if (id == app::commands::NextImage || id == app::commands::PrevImage)
+            QCoreApplication::processEvents();
+    }
     int shownWidth() { return application->frontImage() ? application->frontImage()->width() : -1; }
 
     bool checked(int id)

@@ -169,7 +169,9 @@ TEST_F(MainFrameTest, AcceleratorsRaiseTheirEvents)
     QTest::keyClick(target, Qt::Key_F, Qt::ControlModifier);
     QTest::keyClick(target, Qt::Key_C, Qt::ControlModifier);
     QTest::keyClick(target, Qt::Key_S, Qt::ControlModifier);
-    EXPECT_EQ(takeLog(), "onNextImage() onNextImage() onPrevImage() onOpenFile() onOpenFolder() onEditCopy() onSaveFile()");
+    // Turns typed before the loop turns wait together, as the view's keys do; any other
+    // accelerator first works them off.
+    EXPECT_EQ(takeLog(), "onNextImage(2) onNextImage(1) onPrevImage() onOpenFile() onOpenFolder() onEditCopy() onSaveFile()");
     application->setScaling(1.0);
     QTest::keyClick(target, Qt::Key_Plus);
     EXPECT_EQ(application->viewState().scaling, 1.5);
@@ -179,6 +181,75 @@ TEST_F(MainFrameTest, AcceleratorsRaiseTheirEvents)
     EXPECT_EQ(application->viewState().scaling, 1.5) << "from the keypad";
     QTest::keyClick(target, Qt::Key_Down, Qt::ControlModifier);
     EXPECT_EQ(application->viewState().scaling, 1.0);
+}
+
+// Fifty page turns from an accelerator waiting at once (a held Ctrl+Right) reach the script as
+// fifty waiting arrow presses do; turns from keys, accelerators, menu and toolbar share one
+// queue in the order they came, and any other command first works it off.
+TEST_F(MainFrameTest, TurnCommandsWaitInTheQueueOfTheViewsKeys)
+{
+    startWith(startScript("function onNextImage(...) table.insert(log, 'onNextImage(' .. table.concat(arg, ',') .. ')')\n"
+                          "  app.setViewScaling(2) end\n"));
+    activate();
+    QWidget* target = QApplication::focusWidget();
+    ASSERT_EQ(target, application->imageView());
+    auto post = [target](Qt::Key key, Qt::KeyboardModifiers modifiers, int times = 1) {
+        for (int i = 0; i < times; ++i)
+            QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyPress, key, modifiers, QString(), true));
+    };
+    auto delivered = [this] {
+        QCoreApplication::processEvents();  // the presses
+        QCoreApplication::processEvents();  // the turns they queued
+        return takeLog();
+    };
+
+    post(Qt::Key_Right, Qt::NoModifier, 50);
+    const std::string keys = delivered();
+    ASSERT_EQ(keys.substr(0, 15), "onNextImage(49)");
+    post(Qt::Key_Right, Qt::ControlModifier, 50);
+    EXPECT_EQ(delivered(), keys) << "accelerator repeats";
+    post(Qt::Key_Space, Qt::ControlModifier, 25);
+    post(Qt::Key_Right, Qt::NoModifier, 25);
+    EXPECT_EQ(delivered(), keys) << "accelerator and key repeats together";
+
+    post(Qt::Key_Right, Qt::NoModifier);
+    post(Qt::Key_Left, Qt::ControlModifier);
+    QMetaObject::invokeMethod(action(NextImage), &QAction::trigger, Qt::QueuedConnection);  // the menu item
+    post(Qt::Key_Left, Qt::NoModifier);
+    EXPECT_EQ(delivered(), "onNextImage(3) onPrevImage(2) onNextImage(1) onPrevImage()");
+    post(Qt::Key_Right, Qt::NoModifier);
+    post(Qt::Key_Left, Qt::ControlModifier);
+    post(Qt::Key_Right, Qt::ControlModifier);
+    EXPECT_EQ(delivered(), "onNextImage(2) onPrevImage(1) onNextImage()");
+
+    // Another accelerator, and a command the view's own keys give ("+" zooms), come after the
+    // turns before them: the zoom applies to the page they land on.
+    post(Qt::Key_Right, Qt::ControlModifier, 2);
+    post(Qt::Key_O, Qt::ControlModifier);
+    post(Qt::Key_Right, Qt::ControlModifier);
+    EXPECT_EQ(delivered(), "onNextImage(1) onNextImage() onOpenFile() onNextImage()");
+    application->setScaling(1.0);
+    post(Qt::Key_Right, Qt::NoModifier);
+    // Typed with Shift: no accelerator, the frame's own key handling.
+    QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyPress, Qt::Key_Plus, Qt::ShiftModifier, "+"));
+    EXPECT_EQ(delivered(), "onNextImage()");
+    EXPECT_EQ(application->viewState().scaling, 3.0) << "zoomed from the turn's 200 %";
+
+    // Clicks on the toolbar's turn buttons wait together; another button works them off.
+    QToolBar* bar = frame()->findChild<QToolBar*>("toolBar");
+    ASSERT_NE(bar, nullptr);
+    refresh();
+    QWidget* next = bar->widgetForAction(action(NextImage));
+    QWidget* folder = bar->widgetForAction(action(OpenFolder));
+    ASSERT_TRUE(next && folder);
+    QTest::mouseClick(next, Qt::LeftButton);
+    QTest::mouseClick(next, Qt::LeftButton);
+    QTest::mouseClick(bar->widgetForAction(action(PrevImage)), Qt::LeftButton);
+    EXPECT_EQ(takeLog(), "") << "still handling input";
+    QTest::mouseClick(folder, Qt::LeftButton);
+    EXPECT_EQ(takeLog(), "onNextImage(2) onNextImage(1) onPrevImage() onOpenFolder()");
+    QTest::mouseClick(next, Qt::LeftButton);
+    EXPECT_EQ(delivered(), "onNextImage()");
 }
 
 TEST_F(MainFrameTest, FullScreenRestoresTheRectangleAndTheBars)
