@@ -1,11 +1,14 @@
 #include "AppPrefetch.h"
 
+#include "MemoryBlock.h"
 #include "ScriptBuffer.h"
 #include "SusiePlugin.h"
 
 #include "engine/Args.h"
 #include "engine/Messages.h"
+#include "gfx/NxSurface.h"
 #include "image/PrefetchCache.h"
+#include "image/ScriptSurface.h"
 #include "platform/Paths.h"
 
 #include <cstring>
@@ -22,16 +25,31 @@ namespace msg = engine::msg;
 constexpr const char* kCacheKey = "selvarin.prefetch";
 constexpr const char* kHolderClass = "selvarin.prefetch.holder";
 
+// What a state prefetches with: the cache, and the surface last given to a bits Buffer.
+struct Prefetching {
+    explicit Prefetching(image::PrefetchCache::Limits limits) : cache(limits) {}
+    image::PrefetchCache cache;
+    std::weak_ptr<PreparedSurface> handedOut;
+};
+
 // The registry's hold on the cache: the state's collector ends it when the state closes.
 struct Holder {
-    image::PrefetchCache* cache;
+    Prefetching* prefetching;
 };
 
 int holderGc(lua_State* L)
 {
     auto* holder = static_cast<Holder*>(luaL_checkudata(L, 1, kHolderClass));
-    delete std::exchange(holder->cache, nullptr);
+    delete std::exchange(holder->prefetching, nullptr);
     return 0;
+}
+
+Prefetching* prefetching(lua_State* L)
+{
+    lua_getfield(L, LUA_REGISTRYINDEX, kCacheKey);  // [+1]
+    auto* holder = static_cast<Holder*>(lua_touserdata(L, -1));
+    lua_pop(L, 1);
+    return holder ? holder->prefetching : nullptr;
 }
 
 image::PrefetchCache& ensureCache(lua_State* L)
@@ -39,7 +57,7 @@ image::PrefetchCache& ensureCache(lua_State* L)
     if (image::PrefetchCache* cache = prefetchCache(L))
         return *cache;
     auto* holder = static_cast<Holder*>(lua_newuserdata(L, sizeof(Holder)));  // [+1]
-    holder->cache = nullptr;
+    holder->prefetching = nullptr;
     if (luaL_newmetatable(L, kHolderClass)) {  // [+1]
         lua_pushcfunction(L, holderGc);
         lua_setfield(L, -2, "__gc");
@@ -48,9 +66,8 @@ image::PrefetchCache& ensureCache(lua_State* L)
     lua_setfield(L, LUA_REGISTRYINDEX, kCacheKey);  // [-1]
     image::PrefetchCache::Limits limits;
     limits.bytes = image::PrefetchCache::defaultByteLimit();
-    auto cache = std::make_unique<image::PrefetchCache>(limits);
-    holder->cache = cache.release();
-    return *holder->cache;
+    holder->prefetching = new Prefetching(limits);
+    return holder->prefetching->cache;
 }
 
 // app.prefetch(source, [plugin], ...): each source a path (text or number) or a Buffer, most
@@ -111,10 +128,30 @@ int prefetch(lua_State* L)
 
 image::PrefetchCache* prefetchCache(lua_State* L)
 {
-    lua_getfield(L, LUA_REGISTRYINDEX, kCacheKey);  // [+1]
-    auto* holder = static_cast<Holder*>(lua_touserdata(L, -1));
-    lua_pop(L, 1);
-    return holder ? holder->cache : nullptr;
+    Prefetching* p = prefetching(L);
+    return p ? &p->cache : nullptr;
+}
+
+void keepPreparedSurface(lua_State* L, MemoryBlock& header, MemoryBlock& bits, std::unique_ptr<gfx::NxSurface> surface)
+{
+    Prefetching* p = prefetching(L);
+    auto* heap = dynamic_cast<HeapBlock*>(&bits);
+    if (!surface || !p || !heap)
+        return;
+    if (const auto previous = p->handedOut.lock())
+        previous->surface.reset();
+    auto prepared = std::make_shared<PreparedSurface>();
+    {
+        const BlockLock lock(header);
+        // Taken only where a conversion would succeed on the blocks as they are.
+        if (!lock.data() || !image::dibFits(lock.data(), header.size(), heap->size()))
+            return;
+        prepared->header.assign(lock.data(), lock.data() + header.size());
+    }
+    prepared->bitsSize = heap->size();
+    prepared->surface = std::move(surface);
+    p->handedOut = prepared;
+    heap->setPreparedSurface(std::move(prepared));
 }
 
 const engine::HostFunction kPrefetchFunctions[1] = {

@@ -58,6 +58,7 @@ HeapBlock::~HeapBlock()
 
 std::shared_ptr<image::LentPixels> HeapBlock::lend()
 {
+    m_prepared.reset();
     // One lender per block: two surfaces over the same bytes would see each other's writes.
     if (m_lent || !m_handle || memory::lockCount(m_handle.get()) != 0)
         return nullptr;
@@ -93,18 +94,34 @@ bool HeapBlock::reclaim()
     return true;
 }
 
+std::unique_ptr<gfx::NxSurface> HeapBlock::takePreparedSurface(const std::uint8_t* header, std::size_t headerBytes)
+{
+    const std::shared_ptr<PreparedSurface> prepared = std::move(m_prepared);
+    if (!prepared || !prepared->surface || !header || prepared->bitsSize != m_size ||
+        prepared->header.size() != headerBytes || std::memcmp(prepared->header.data(), header, headerBytes) != 0)
+        return nullptr;
+    return std::move(prepared->surface);
+}
+
 memory::OwnedHandle& HeapBlock::owned()
 {
+    m_prepared.reset();
     (void)reclaim();
     return m_handle;
 }
 
-std::uint8_t* HeapBlock::lock() { return reclaim() ? memory::lock(m_handle.get()) : nullptr; }
+// The lent address may be written through: the bytes can no longer be known unchanged.
+std::uint8_t* HeapBlock::lock()
+{
+    m_prepared.reset();
+    return reclaim() ? memory::lock(m_handle.get()) : nullptr;
+}
 
 void HeapBlock::unlock() { memory::unlock(m_handle.get()); }
 
 void HeapBlock::hold(memory::OwnedHandle handle, std::uint32_t size)
 {
+    m_prepared.reset();
     m_handle = std::move(handle);
     m_size = m_handle ? size : 0;
 }
@@ -121,6 +138,7 @@ bool HeapBlock::allocate(std::uint32_t size)
 
 void HeapBlock::free()
 {
+    m_prepared.reset();
     // Lent bytes stay with the surface; the block lets go of them without a copy.
     if (m_lent) {
         m_lent->m_owner = nullptr;
@@ -132,6 +150,7 @@ void HeapBlock::free()
 
 bool HeapBlock::resize(std::uint32_t size)
 {
+    m_prepared.reset();
     if (!reclaim() || !m_handle || !memory::resize(m_handle.get(), size))
         return false;
     m_size = size;

@@ -3,9 +3,11 @@
 #include "image/ScriptSurface.h"
 #include "platform/MemoryHandle.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 namespace api {
 
@@ -54,6 +56,14 @@ private:
     std::uint8_t* m_data;
 };
 
+// The 32-bit surface a conversion makes of a picture's bits block and a header, made ahead of
+// time, with what it was made from.
+struct PreparedSurface {
+    std::vector<std::uint8_t> header;  // every byte of the header block
+    std::uint32_t bitsSize = 0;
+    std::unique_ptr<gfx::NxSurface> surface;  // null once freed
+};
+
 // The two memory-backed kinds: a platform memory handle of one family.
 class HeapBlock : public MemoryBlock {
 public:
@@ -72,6 +82,15 @@ public:
     // so each goes on seeing its own bytes. None while the block is locked, empty or lent.
     std::shared_ptr<image::LentPixels> lend();
 
+    // A surface converted ahead from exactly this block's bytes, so that the conversion need not
+    // be made again. Whatever could change the bytes (a lock, resizing, freeing, lending or
+    // handing them away) drops it first: it is only ever given out for unchanged bytes.
+    void setPreparedSurface(std::shared_ptr<PreparedSurface> prepared) { m_prepared = std::move(prepared); }
+    bool hasPreparedSurface() const { return m_prepared && m_prepared->surface; }
+    // The prepared surface when the bytes of `header` are the ones it was made with; it leaves
+    // the block either way.
+    std::unique_ptr<gfx::NxSurface> takePreparedSurface(const std::uint8_t* header, std::size_t headerBytes);
+
 protected:
     explicit HeapBlock(platform::memory::Heap heap) : m_handle(heap, platform::memory::kNull) {}
     // Takes `handle` (of the block's family) with `size` usable bytes.
@@ -89,6 +108,7 @@ private:
     platform::memory::OwnedHandle m_handle;
     std::uint32_t m_size = 0;
     std::shared_ptr<Lent> m_lent;  // while the bytes are lent; m_handle is empty then
+    std::shared_ptr<PreparedSurface> m_prepared;
 };
 
 // Kind "GlobalHeap": what constructors and decoders make; its memory can be handed away.

@@ -5,12 +5,14 @@
 
 #include "engine/Args.h"
 #include "engine/ScriptCall.h"
+#include "gfx/NxSurface.h"
 #include "image/BmpCodec.h"
 #include "image/JpegCodec.h"
 #include "image/PrefetchCache.h"
 #include "platform/FileIo.h"
 
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -83,21 +85,34 @@ MemoryBlock* openDataArg(lua_State* L, int narg)
     return object ? object->block : nullptr;
 }
 
-// What a decoder makes of the bytes: prepared ahead when the prefetch cache has them.
+// What a decoder makes of the bytes, and the surface they convert to when that was made too.
+struct Decoded {
+    image::DibPair pair;
+    std::unique_ptr<gfx::NxSurface> surface;
+};
+
+// Prepared ahead when the prefetch cache has the bytes.
 template <image::PrefetchFormat Format, auto Decode>
-std::optional<image::DibPair> decodeSource(lua_State* L, const Source& source)
+std::optional<Decoded> decodeSource(lua_State* L, const Source& source)
 {
+    std::unique_ptr<gfx::NxSurface> surface;
     if (image::PrefetchCache* cache = prefetchCache(L)) {
-        if (auto pair = cache->take(Format, source.bytes()))
-            return pair;
+        if (auto pair = cache->take(Format, source.bytes(), &surface))
+            return Decoded{std::move(*pair), std::move(surface)};
     }
-    return Decode(source.bytes(), image::DecodeLimits{});
+    auto pair = Decode(source.bytes(), image::DecodeLimits{});
+    if (!pair)
+        return std::nullopt;
+    return Decoded{std::move(*pair), nullptr};
 }
 
-int pushPair(lua_State* L, image::DibPair pair)
+int pushPair(lua_State* L, Decoded decoded)
 {
-    pushBuffer(L, std::make_unique<GlobalHeapBlock>(std::move(pair.header)));
-    pushBuffer(L, std::make_unique<GlobalHeapBlock>(std::move(pair.bits)));
+    auto header = std::make_unique<GlobalHeapBlock>(std::move(decoded.pair.header));
+    auto bits = std::make_unique<GlobalHeapBlock>(std::move(decoded.pair.bits));
+    keepPreparedSurface(L, *header, *bits, std::move(decoded.surface));
+    pushBuffer(L, std::move(header));
+    pushBuffer(L, std::move(bits));
     return 2;
 }
 

@@ -7,7 +7,6 @@
 #include "engine/Messages.h"
 #include "engine/ScriptCall.h"
 
-#include <climits>
 #include <cstring>
 #include <memory>
 
@@ -40,29 +39,10 @@ FrameBufferBlock* cachedFrameBuffer(const image::ScriptSurface& surface)
 
 namespace {
 
-// Whether a DIB pair's blocks hold everything the converter will read: the header with its
-// colour table or masks, and every row. Offsets that would make the colour table unaligned
-// are refused with the rest.
-bool dibFits(const std::uint8_t* header, std::size_t headerBytes, std::size_t bitsBytes)
-{
-    gfx::NxBitmapInfoHeader h;
-    if (!header || headerBytes < sizeof h)
-        return false;
-    std::memcpy(&h, header, sizeof h);
-    if (h.biSize < sizeof h || h.biSize % 4 != 0 || h.biSize > headerBytes)
-        return false;
-    if (gfx::NxPixelBuffer::headerBlockBytes(h) > headerBytes || h.biWidth < 0 || h.biHeight == INT32_MIN)
-        return false;
-    const std::uint64_t rows = h.biHeight < 0 ? -std::int64_t{h.biHeight} : h.biHeight;
-    return rows * static_cast<std::uint64_t>(gfx::NxPixelBuffer::rowLength(h.biBitCount, h.biWidth)) <= bitsBytes;
-}
-
-// Whether the bits of a fitting DIB are byte for byte what its 32-bit surface would hold (the
-// conversion of 32-bit pixels without masks keeps every byte), in a block that can be lent.
+// Whether the bits of a fitting DIB can be lent to its surface as they are.
 bool lendsAsIs(const gfx::NxBitmapInfoHeader& h, MemoryBlock& bits)
 {
-    return h.biBitCount == 32 && h.biCompression == 0 && h.biWidth > 0 && h.biHeight != 0 &&
-           dynamic_cast<HeapBlock*>(&bits) != nullptr;
+    return image::keepsItsBits(h) && dynamic_cast<HeapBlock*>(&bits) != nullptr;
 }
 
 int surfaceRelease(lua_State* L)
@@ -169,13 +149,26 @@ int createSurface(lua_State* L)
     MemoryBlock& header = checkBuffer(L, 1);
     MemoryBlock& bits = checkBuffer(L, 2);
     auto surface = std::make_unique<image::ScriptSurface>();
+    // The conversion made ahead of these very bits with this header is the one a conversion
+    // now would make; looked at before the bits are locked, since a lock drops it.
+    if (auto* heap = dynamic_cast<HeapBlock*>(&bits); heap && heap->hasPreparedSurface()) {
+        std::unique_ptr<gfx::NxSurface> prepared;
+        {
+            const BlockLock headerLock(header);
+            prepared = heap->takePreparedSurface(headerLock.data(), headerLock.data() ? header.size() : 0);
+        }
+        if (surface->adopt(std::move(prepared))) {
+            object->surface = surface.release();
+            return 1;
+        }
+    }
     // Bits already in the surface's own layout are lent to it instead of copied; a block that
     // cannot be lent now (locked by a call in progress) is copied as any other.
     gfx::NxBitmapInfoHeader h;
     const auto copied = [&](bool lending) {
         const BlockLock headerLock(header);
         const BlockLock bitsLock(bits);
-        if (!dibFits(headerLock.data(), headerLock.data() ? header.size() : 0, bitsLock.data() ? bits.size() : 0))
+        if (!image::dibFits(headerLock.data(), headerLock.data() ? header.size() : 0, bitsLock.data() ? bits.size() : 0))
             return false;
         std::memcpy(&h, headerLock.data(), sizeof h);
         lending = lending && lendsAsIs(h, bits);

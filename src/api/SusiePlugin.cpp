@@ -368,6 +368,7 @@ int pluginGetPicture(lua_State* L)
     PluginRecord& record = checkOpen(L);
     args::checkStack(L, 8, "getPicture");
     std::optional<image::PictureBlocks> blocks;
+    std::unique_ptr<gfx::NxSurface> surface;
     {
         const BusyScope busy(record);
         const CallSource source(L, arg);
@@ -376,11 +377,13 @@ int pluginGetPicture(lua_State* L)
         // A library that faulted since gives nothing, as a call would.
         image::PrefetchCache* cache = arg.osPath || busy.plugin().faulted() ? nullptr : prefetchCache(L);
         const image::Source& input = source.source();
-        if (cache && (blocks = cache->take(busy.plugin(), {input.data, input.size}))) {
+        if (cache && (blocks = cache->take(busy.plugin(), {input.data, input.size}, &surface))) {
             // Reported as a call that ran to its end, which the function may still refuse.
             const image::Progress p = progress.progress();
-            if (p.callback(0, 1, p.user) != 0 || p.callback(1, 1, p.user) != 0)
+            if (p.callback(0, 1, p.user) != 0 || p.callback(1, 1, p.user) != 0) {
                 blocks.reset();
+                surface.reset();
+            }
         } else {
             blocks = image::picture(busy.plugin(), input, progress.progress());
         }
@@ -392,6 +395,7 @@ int pluginGetPicture(lua_State* L)
     BufferObject* bits = newBufferObject(L);
     pushAdopted(L, header, blocks->header, blocks->headerLength);
     pushAdopted(L, bits, blocks->bits, blocks->bitsLength);
+    keepPreparedSurface(L, *header->block, *bits->block, std::move(surface));
     return 2;
 }
 

@@ -2,12 +2,14 @@
 
 #include "BmpCodec.h"
 #include "JpegCodec.h"
+#include "ScriptSurface.h"
 
 #include "platform/Allocator.h"
 #include "platform/FileIo.h"
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 
 namespace image {
@@ -23,6 +25,7 @@ struct PrefetchCache::Entry {
     PrefetchFormat format = PrefetchFormat::Jpeg;
     std::optional<DibPair> picture;
     std::optional<PictureBlocks> blocks;  // a plug-in's picture
+    std::unique_ptr<gfx::NxSurface> surface;  // what either converts to
     std::uint64_t cost = 0;
     // No longer wanted: the worker abandons it and throws its result away.
     std::atomic<bool> dropped{false};
@@ -75,6 +78,32 @@ std::optional<PictureBlocks> decodeWithPlugin(Plugin& plugin, const std::vector<
     if (width == 0 || height == 0 || width > room / 4 / height || dropped)
         return std::nullopt;
     return picture(plugin, source, Progress{&abandonWhenDropped, reinterpret_cast<intptr_t>(&dropped)});
+}
+
+// The 32-bit surface convertedDib makes of a picture's blocks of the given usable lengths, when
+// it fits in `room` bytes; none for bits a surface shows as they are (no conversion to save).
+std::unique_ptr<gfx::NxSurface> convertAhead(const platform::memory::OwnedHandle& header, std::size_t headerLength,
+                                             const platform::memory::OwnedHandle& bits, std::size_t bitsLength,
+                                             std::uint64_t room)
+{
+    const platform::memory::Lock headerLock(header.get());
+    const platform::memory::Lock bitsLock(bits.get());
+    const std::size_t headerBytes = headerLock.data() ? std::min(headerLength, header.size()) : 0;
+    const std::size_t bitsBytes = bitsLock.data() ? std::min(bitsLength, bits.size()) : 0;
+    if (!dibFits(headerLock.data(), headerBytes, bitsBytes))
+        return nullptr;
+    gfx::NxBitmapInfoHeader h;
+    std::memcpy(&h, headerLock.data(), sizeof h);
+    const std::uint64_t rows = h.biHeight < 0 ? -std::int64_t{h.biHeight} : h.biHeight;
+    if (keepsItsBits(h) || rows * static_cast<std::uint64_t>(gfx::NxPixelBuffer::rowLength(32, h.biWidth)) > room)
+        return nullptr;
+    return convertedDib(headerLock.data(), bitsLock.data());
+}
+
+// Read through the read-only pixels: the writable ones would make the surface forget it is opaque.
+std::uint64_t surfaceBytes(const gfx::NxSurface* surface)
+{
+    return surface ? static_cast<std::uint64_t>(std::llabs(std::int64_t{surface->height()} * surface->pixels().pitch())) : 0;
 }
 
 }  // namespace
@@ -166,21 +195,25 @@ std::shared_ptr<PrefetchCache::Entry> PrefetchCache::takeEntry(Match&& matches)
     }
 }
 
-std::optional<DibPair> PrefetchCache::take(PrefetchFormat format, Bytes data)
+std::optional<DibPair> PrefetchCache::take(PrefetchFormat format, Bytes data, std::unique_ptr<gfx::NxSurface>* surface)
 {
     const auto entry = takeEntry([&](const Entry& e) { return e.format == format && sameBytes(e.bytes, data); });
     if (!entry)
         return std::nullopt;
+    if (surface)
+        *surface = std::move(entry->surface);
     return std::move(entry->picture);
 }
 
-std::optional<PictureBlocks> PrefetchCache::take(const Plugin& plugin, Bytes data)
+std::optional<PictureBlocks> PrefetchCache::take(const Plugin& plugin, Bytes data, std::unique_ptr<gfx::NxSurface>* surface)
 {
     const auto entry = takeEntry([&](const Entry& e) {
         return e.format == PrefetchFormat::Plugin && e.source.plugin.get() == &plugin && sameBytes(e.bytes, data);
     });
     if (!entry)
         return std::nullopt;
+    if (surface)
+        *surface = std::move(entry->surface);
     return std::move(entry->blocks);
 }
 
@@ -295,13 +328,26 @@ void PrefetchCache::work(const std::shared_ptr<Entry>& entry, std::unique_lock<s
         picture = *format == PrefetchFormat::Jpeg ? loadJpeg(entry->bytes, limits) : loadBmp(entry->bytes, limits);
     }
 
-    lock.lock();
-    m_running.reset();
     const bool made = picture || blocks;
     const std::uint64_t cost =
         picture ? entry->bytes.size() + blockBytes(*picture) : blocks ? entry->bytes.size() + blockBytes(*blocks) : 0;
+    // The conversion showing the picture needs, in what the picture left of the room.
+    std::unique_ptr<gfx::NxSurface> surface;
+    if (made && !entry->dropped && cost <= room) {
+        surface = picture ? convertAhead(picture->header, picture->header.size(), picture->bits, picture->bits.size(), room - cost)
+                          : convertAhead(blocks->header, blocks->headerLength, blocks->bits, blocks->bitsLength, room - cost);
+    }
+
+    lock.lock();
+    m_running.reset();
     const auto at = std::find(m_entries.begin(), m_entries.end(), entry);
-    // Pictures that became ready meanwhile are not counted in `room`: the bound is checked again.
+    // Pictures that became ready meanwhile are not counted in `room`: the bound is checked again,
+    // and a surface that no longer fits goes before the picture does.
+    if (made && readyBytes() + cost + surfaceBytes(surface.get()) > m_limits.bytes) {
+        lock.unlock();
+        surface.reset();
+        lock.lock();
+    }
     if (!made || entry->dropped || at == m_entries.end() || readyBytes() + cost > m_limits.bytes) {
         if (!entry->dropped)
             ++m_stats.refused;
@@ -311,15 +357,19 @@ void PrefetchCache::work(const std::shared_ptr<Entry>& entry, std::unique_lock<s
         entry->bytesKnown = false;
         // The memory goes back outside the lock.
         lock.unlock();
+        surface.reset();
         picture.reset();
         blocks.reset();
         held = {};
         lock.lock();
         return;
     }
+    if (surface)
+        ++m_stats.converted;
     entry->picture = std::move(picture);
     entry->blocks = std::move(blocks);
-    entry->cost = cost;
+    entry->cost = cost + surfaceBytes(surface.get());
+    entry->surface = std::move(surface);
     entry->state = Entry::State::Ready;
     ++m_stats.decoded;
 }

@@ -39,8 +39,9 @@ public:
     struct Limits {
         // Pictures kept or being prepared at once.
         std::size_t pictures = 2;
-        // Bytes of file data and decoded pictures together; a picture that does not fit in
-        // what is left is not prepared (it is decoded when shown, as without the cache).
+        // Bytes of file data, decoded pictures and their surfaces together; a picture that does
+        // not fit in what is left is not prepared (it is decoded when shown, as without the
+        // cache), and a surface that does not is converted when shown.
         std::uint64_t bytes = 0;
     };
     // An eighth of the machine's memory, at most 1 GiB, at least 64 MiB.
@@ -48,6 +49,7 @@ public:
 
     struct Stats {
         std::uint64_t decoded = 0;  // pictures the worker prepared
+        std::uint64_t converted = 0;  // ... with their surface
         std::uint64_t hits = 0;     // results handed out
         std::uint64_t refused = 0;  // sources that were unreadable, too large or undecodable
     };
@@ -65,10 +67,12 @@ public:
 
     // The picture the format's decoder makes of exactly `data`, if it was prepared; it leaves
     // the cache. When the worker is decoding these very bytes, waits for it rather than
-    // decoding them a second time.
-    std::optional<DibPair> take(PrefetchFormat format, Bytes data);
-    // The same for what `plugin` makes of `data` given in memory.
-    std::optional<PictureBlocks> take(const Plugin& plugin, Bytes data);
+    // decoding them a second time. With `surface`, also the 32-bit surface convertedDib makes
+    // of the picture's blocks, when it was made too (never for bits a surface keeps as they are).
+    std::optional<DibPair> take(PrefetchFormat format, Bytes data, std::unique_ptr<gfx::NxSurface>* surface = nullptr);
+    // The same for what `plugin` makes of `data` given in memory; the surface is made of the
+    // blocks cut to the lengths the plug-in gave.
+    std::optional<PictureBlocks> take(const Plugin& plugin, Bytes data, std::unique_ptr<gfx::NxSurface>* surface = nullptr);
 
     // Drops everything `plugin` decodes or decoded: it is being unloaded. A running decode of it
     // is abandoned; the library goes once the worker has left it.

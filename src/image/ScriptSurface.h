@@ -2,6 +2,7 @@
 
 #include "gfx/NxSurface.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -75,6 +76,8 @@ public:
     void detachView();
     const gfx::NxPixelBuffer* pixelView() const;
     bool createFromDib(const gfx::NxBitmapInfoHeader* header, const void* bits, int bitCount);
+    // Takes `surface` (made by createFromDib elsewhere) as its own; false for none.
+    bool adopt(std::unique_ptr<gfx::NxSurface> surface);
     // A 32-bit surface whose pixels are `pixels`, already in the surface's layout.
     bool createOver(std::int32_t width, std::int32_t height, std::shared_ptr<LentPixels> pixels);
     // The surface, for any use that may write to it; null without pixels, or when its lent
@@ -93,6 +96,17 @@ private:
     std::unique_ptr<gfx::NxSurface> m_surface;
     std::shared_ptr<LentPixels> m_lent;  // while the pixels may still be shared
 };
+
+// Whether a DIB pair's blocks hold everything the converter will read: the header with its
+// colour table or masks, and every row. Offsets that would make the colour table unaligned
+// are refused with the rest.
+bool dibFits(const std::uint8_t* header, std::size_t headerBytes, std::size_t bitsBytes);
+// Whether the bits of a fitting DIB are byte for byte what its 32-bit surface would hold (the
+// conversion of 32-bit pixels without masks keeps every byte).
+bool keepsItsBits(const gfx::NxBitmapInfoHeader& h);
+// The 32-bit surface createFromDib makes of a fitting DIB; null when it cannot be made. Safe on
+// any thread.
+std::unique_ptr<gfx::NxSurface> convertedDib(const std::uint8_t* header, const std::uint8_t* bits);
 
 // Told just before a surface's pixels are freed, so that whatever shows them (the view) lets go
 // of them first. One hook for the program; an empty function removes it.

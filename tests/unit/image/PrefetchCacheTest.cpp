@@ -1,6 +1,7 @@
 #include "image/BmpCodec.h"
 #include "image/JpegCodec.h"
 #include "image/PrefetchCache.h"
+#include "image/ScriptSurface.h"
 
 #include "JpegFixtures.h"
 #include "TestBytes.h"
@@ -8,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -100,6 +103,93 @@ TEST_F(PrefetchCacheTest, PreparedPicturesEqualSynchronousDecodes)
         EXPECT_FALSE(cache.take(c.format, view(c.bytes))) << "a result is handed out once";
         EXPECT_EQ(cache.stats().hits, 1u);
     }
+}
+
+// Everything a surface shows of itself.
+struct SurfaceLook {
+    std::int32_t width = 0, height = 0, pitch = 0;
+    bool opaque = false;
+    Bytes pixels;
+    bool operator==(const SurfaceLook&) const = default;
+};
+
+SurfaceLook lookOf(const gfx::NxSurface& s)
+{
+    const gfx::NxPixelBuffer& p = s.pixels();
+    const std::size_t bytes = static_cast<std::size_t>(std::abs(p.pitch())) * static_cast<std::size_t>(p.height());
+    return {s.width(), s.height(), p.pitch(), s.isKnownOpaque(), Bytes(p.bits(), p.bits() + bytes)};
+}
+
+// What the conversion makes of a decoder's pair, done here.
+std::unique_ptr<gfx::NxSurface> convert(const image::DibPair& pair)
+{
+    const platform::memory::Lock header(pair.header.get());
+    const platform::memory::Lock bits(pair.bits.get());
+    return image::convertedDib(header.data(), bits.data());
+}
+
+TEST_F(PrefetchCacheTest, SurfacesAreConvertedAheadWhereAConversionIsMade)
+{
+    const Bytes rgb32 = fileHeader() + infoHeader(2, 2, 32, 0, 16) + Bytes(16, 0x7F);
+    const struct {
+        const char* name;
+        Bytes bytes;
+        PrefetchFormat format;
+        bool converts;
+    } cases[] = {
+        {"colour.jpg", colourJpeg(37, 21), PrefetchFormat::Jpeg, true},
+        {"grey.jpg", greyJpeg(5, 3), PrefetchFormat::Jpeg, true},
+        {"rle.bmp", rle8Bmp(), PrefetchFormat::Bmp, true},
+        {"rgb32.bmp", rgb32, PrefetchFormat::Bmp, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        PrefetchCache cache(limits());
+        cache.hint({file(write(c.name, c.bytes))});
+        cache.waitIdle();
+        EXPECT_EQ(cache.stats().converted, c.converts ? 1u : 0u);
+        std::unique_ptr<gfx::NxSurface> surface;
+        const auto prepared = cache.take(c.format, view(c.bytes), &surface);
+        ASSERT_TRUE(prepared);
+        if (!c.converts) {
+            EXPECT_FALSE(surface) << "32-bit bits without masks are shown as they are";
+            continue;
+        }
+        ASSERT_TRUE(surface);
+        const auto direct = convert(*prepared);
+        ASSERT_TRUE(direct);
+        EXPECT_TRUE(lookOf(*surface) == lookOf(*direct));
+        EXPECT_TRUE(surface->isKnownOpaque());
+    }
+}
+
+// The surface is counted in the bound: a picture whose surface does not fit is kept without it,
+// and a surface kept leaves no room for a second picture that would not fit beside it.
+TEST_F(PrefetchCacheTest, SurfacesCountInTheBound)
+{
+    const Bytes a = colourJpeg(100, 100, 90), b = colourJpeg(100, 100, 80);
+    const std::string pa = write("a.jpg", a), pb = write("b.jpg", b);
+    const std::uint64_t picture = a.size() + 40 + 100 * 300;  // file, header and bits
+    const std::uint64_t surface = 100 * 100 * 4;
+
+    PrefetchCache tight(limits(picture + surface - 1));
+    tight.hint({file(pa)});
+    tight.waitIdle();
+    std::unique_ptr<gfx::NxSurface> none;
+    EXPECT_TRUE(tight.take(PrefetchFormat::Jpeg, view(a), &none));
+    EXPECT_FALSE(none);
+    EXPECT_EQ(tight.stats().converted, 0u);
+
+    PrefetchCache roomy(limits(picture + surface + picture));
+    roomy.hint({file(pa), file(pb)});
+    roomy.waitIdle();
+    EXPECT_EQ(roomy.stats().decoded, 2u);
+    EXPECT_EQ(roomy.stats().converted, 1u) << "the second picture fits only without its surface";
+    std::unique_ptr<gfx::NxSurface> first, second;
+    EXPECT_TRUE(roomy.take(PrefetchFormat::Jpeg, view(a), &first));
+    EXPECT_TRUE(roomy.take(PrefetchFormat::Jpeg, view(b), &second));
+    EXPECT_TRUE(first);
+    EXPECT_FALSE(second);
 }
 
 TEST_F(PrefetchCacheTest, BytesInMemoryArePreparedToo)

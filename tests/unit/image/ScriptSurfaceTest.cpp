@@ -36,6 +36,37 @@ TEST(ScriptSurface, GeometryAndLowestAddress)
     EXPECT_FALSE(topDown.isValid());
 }
 
+// Reading the layout is no write: a surface converted from a picture without alpha stays known
+// to be opaque (drawn as a plain copy) until its pixels are handed out for writing.
+TEST(ScriptSurface, ReadingTheLayoutKeepsItOpaque)
+{
+    gfx::NxBitmapInfoHeader header;
+    header.biSize = 40;
+    header.biWidth = 2;
+    header.biHeight = 2;
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    const std::vector<std::uint8_t> bits(16, 0x40);
+    image::ScriptSurface surface;
+    ASSERT_TRUE(surface.createFromDib(&header, bits.data(), 32));
+    EXPECT_EQ(surface.pitch(), -8);
+    EXPECT_EQ(surface.sizeInBytes(), 16u);
+    EXPECT_EQ(surface.pixelView()->width(), 2);
+    EXPECT_TRUE(surface.surface()->isKnownOpaque());
+    EXPECT_NE(surface.lockBits(), nullptr);
+    EXPECT_FALSE(surface.surface()->isKnownOpaque());
+
+    // A surface made elsewhere is taken as it is.
+    auto made = image::convertedDib(reinterpret_cast<const std::uint8_t*>(&header), bits.data());
+    ASSERT_TRUE(made);
+    const gfx::NxSurface* raw = made.get();
+    ASSERT_TRUE(surface.adopt(std::move(made)));
+    EXPECT_EQ(surface.surface(), raw);
+    EXPECT_TRUE(surface.surface()->isKnownOpaque());
+    EXPECT_FALSE(surface.adopt(nullptr));
+    EXPECT_FALSE(surface.isValid());
+}
+
 TEST(ScriptSurface, WhicheverOfSurfaceAndViewGoesFirstCutsBothLinks)
 {
     image::ScriptSurface surface;

@@ -6,6 +6,7 @@
 
 #include "image/Plugin.h"
 #include "image/PrefetchCache.h"
+#include "image/ScriptSurface.h"
 #include "platform/MemoryHandle.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -94,6 +96,28 @@ std::optional<Seen> direct(image::Plugin& plugin, const Bytes& data)
     return seen(*blocks);
 }
 
+// Whether `surface` is what the conversion makes of the blocks at their lengths: none where no
+// conversion is made (32-bit bits are shown as they are), else the same pixels and opacity.
+bool sameSurface(const gfx::NxSurface* surface, const image::PictureBlocks& blocks)
+{
+    const memory::Lock header(blocks.header.get());
+    const memory::Lock bits(blocks.bits.get());
+    gfx::NxBitmapInfoHeader h;
+    if (!image::dibFits(header.data(), blocks.headerLength, blocks.bitsLength))
+        return !surface;
+    std::memcpy(&h, header.data(), sizeof h);
+    if (image::keepsItsBits(h))
+        return !surface;
+    const auto direct = image::convertedDib(header.data(), bits.data());
+    if (!surface || !direct || surface->isKnownOpaque() != direct->isKnownOpaque())
+        return false;
+    const gfx::NxPixelBuffer& a = surface->pixels();
+    const gfx::NxPixelBuffer& b = direct->pixels();
+    const std::size_t bytes = static_cast<std::size_t>(std::abs(a.pitch())) * static_cast<std::size_t>(a.height());
+    return a.width() == b.width() && a.height() == b.height() && a.pitch() == b.pitch() &&
+           std::memcmp(a.bits(), b.bits(), bytes) == 0;
+}
+
 TEST(PluginPrefetch, BundledPluginsPrepareWhatACallReturns)
 {
     ASSERT_FALSE(samples::formats().empty());
@@ -119,9 +143,11 @@ TEST(PluginPrefetch, BundledPluginsPrepareWhatACallReturns)
                 EXPECT_EQ(cache.stats().decoded, 1u);
                 EXPECT_FALSE(cache.take(*other, c.data)) << "what another copy makes is its own";
                 EXPECT_FALSE(cache.take(image::PrefetchFormat::Jpeg, c.data));
-                const auto prepared = cache.take(*plugin, c.data);
+                std::unique_ptr<gfx::NxSurface> surface;
+                const auto prepared = cache.take(*plugin, c.data, &surface);
                 ASSERT_TRUE(prepared);
                 EXPECT_TRUE(seen(*prepared) == *expected);
+                EXPECT_TRUE(sameSurface(surface.get(), *prepared));
                 EXPECT_FALSE(cache.take(*plugin, c.data)) << "handed out once";
             }
         }
