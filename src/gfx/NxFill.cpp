@@ -157,6 +157,28 @@ std::uint32_t fromHls(const NxHls& hls)
     return r << 16 | g << 8 | b;
 }
 
+void fillPixels(const NxPixelBuffer& pixels, const NxRect& rect, std::uint32_t colour)
+{
+    if (rect.isEmpty())
+        return;
+    kernels::KernelArgs a;
+    a.dst = pixels.row(rect.top) + std::ptrdiff_t{rect.left} * 4;
+    a.dstPitch = pixels.pitch();
+    a.width = rect.width();
+    a.height = rect.height();
+    a.colour = colour;
+    // The generic scalar row always exists.
+    kernels::resolveForCall(kernels::Op::SolidFill, kernels::SourceKind::Colour, true, true)(a);
+}
+
+void fillAround(const NxPixelBuffer& pixels, const NxRect& outer, const NxRect& inner, std::uint32_t colour)
+{
+    fillPixels(pixels, {outer.left, outer.top, outer.right, inner.top}, colour);
+    fillPixels(pixels, {outer.left, inner.top, inner.left, inner.bottom}, colour);
+    fillPixels(pixels, {inner.right, inner.top, outer.right, inner.bottom}, colour);
+    fillPixels(pixels, {outer.left, inner.bottom, outer.right, outer.bottom}, colour);
+}
+
 int solidFill(NxSurface& dst, const NxRect& dstRect, NxSurface&, const NxRect&, const NxBlitParams& params)
 {
     if (!dst.isCreated())
@@ -169,6 +191,12 @@ int solidFill(NxSurface& dst, const NxRect& dstRect, NxSurface&, const NxRect&, 
     if (left >= right || top >= bottom)
         return 1;
     const bool gray = dst.bitsPerPixel() == 8;
+    if (dst.holdsFills()) {
+        dst.holdFill({static_cast<std::int32_t>(left), static_cast<std::int32_t>(top), static_cast<std::int32_t>(right),
+                      static_cast<std::int32_t>(bottom)},
+                     params.colour);
+        return 1;
+    }
     kernels::KernelArgs a;
     a.dst = dst.pixels().row(static_cast<std::int32_t>(top)) + left * (gray ? 1 : 4);
     a.dstPitch = dst.pixels().pitch();

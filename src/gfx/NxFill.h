@@ -12,7 +12,13 @@
 
 namespace gfx {
 
+class NxPixelBuffer;
 class NxSurface;
+
+// Every pixel of rect (surface pixels, inside the buffer) of a 32 bpp buffer becomes colour.
+void fillPixels(const NxPixelBuffer& pixels, const NxRect& rect, std::uint32_t colour);
+// The same for the part of outer outside inner (inner lies within outer).
+void fillAround(const NxPixelBuffer& pixels, const NxRect& outer, const NxRect& inner, std::uint32_t colour);
 
 // Slot 10 of both engines: every pixel of dstRect (moved by the origin, cut by the clip) becomes
 // params.colour (8 bpp: its low byte).

@@ -1,5 +1,7 @@
 #include "gfx/NxScale.h"
 
+#include "gfx/NxFill.h"
+
 #include "gfx/NxSurface.h"
 #include "gfx/NxTables.h"
 #include "gfx/kernels/Kernels.h"
@@ -292,6 +294,25 @@ int drawScaled(NxScaledOp op, NxSurface& dst, const NxRect& dstRect, NxSurface& 
         colWeight = cols.weight.data();
     }
 
+    Op kernelOp;
+    switch (op) {
+    case NxScaledOp::Copy: kernelOp = filter ? Op::FilteredCopy : Op::ScaledCopy; break;
+    case NxScaledOp::ConstantAlphaBlend: kernelOp = filter ? Op::FilteredBlend : Op::ScaledBlend; break;
+    default: kernelOp = filter ? Op::FilteredBlendSourceAlpha : Op::ScaledBlendSourceAlpha; break;
+    }
+    const SourceKind kind = dest8 ? SourceKind::Gray8To8 : source8 ? SourceKind::Palette8 : SourceKind::Argb32;
+    const kernels::Kernel kernel = kernels::resolveForCall(kernelOp, kind, true, true);
+    if (kernel == nullptr)
+        return 0;
+
+    // Over a held fill that covers the whole picture a copy or a source-alpha blend writes every
+    // pixel under it; only the fill around it is left to write. Read from its own pixels, a
+    // picture needs the fill written first.
+    const NxSurface::HeldFill& held = dst.heldFill();
+    const bool overHeld = held.active && &src != &dst && (op == NxScaledOp::Copy || op == NxScaledOp::SourceAlphaBlend) &&
+                          held.rect.contains(pair.dst);
+    const NxSurface::HeldFill under = overHeld ? dst.takeHeldFill() : NxSurface::HeldFill{};
+
     kernels::KernelArgs a;
     const NxPixelBuffer& d = dst.pixels();
     a.dst = d.row(pair.dst.top) + static_cast<std::ptrdiff_t>(pair.dst.left) * (dest8 ? 1 : 4);
@@ -312,18 +333,13 @@ int drawScaled(NxScaledOp op, NxSurface& dst, const NxRect& dstRect, NxSurface& 
     const bool plainFilter = (params.flags & blitflag::kPlainFilter) != 0;
     a.lowAlphaCut = op == NxScaledOp::SourceAlphaBlend && plainFilter;
     a.colourFix = !a.lowAlphaCut;
-
-    Op kernelOp;
-    switch (op) {
-    case NxScaledOp::Copy: kernelOp = filter ? Op::FilteredCopy : Op::ScaledCopy; break;
-    case NxScaledOp::ConstantAlphaBlend: kernelOp = filter ? Op::FilteredBlend : Op::ScaledBlend; break;
-    default: kernelOp = filter ? Op::FilteredBlendSourceAlpha : Op::ScaledBlendSourceAlpha; break;
+    if (overHeld && op == NxScaledOp::SourceAlphaBlend) {
+        a.overColour = true;
+        a.colour = under.colour;
     }
-    const SourceKind kind = dest8 ? SourceKind::Gray8To8 : source8 ? SourceKind::Palette8 : SourceKind::Argb32;
-    const kernels::Kernel kernel = kernels::resolveForCall(kernelOp, kind, true, true);
-    if (kernel == nullptr)
-        return 0;
     kernel(a);
+    if (overHeld)
+        fillAround(d, under.rect, pair.dst, under.colour);
     return 1;
 }
 

@@ -2,6 +2,7 @@
 
 #include "gfx/NxBlitEngine.h"
 #include "gfx/NxClip.h"
+#include "gfx/NxFill.h"
 
 #include <algorithm>
 #include <climits>
@@ -93,8 +94,40 @@ bool NxSurface::createOver(std::int32_t width, std::int32_t height, std::uint8_t
     return true;
 }
 
+void NxSurface::setHoldFills(bool hold)
+{
+    m_holdFills = hold;
+    if (!hold && m_held.active)
+        writeHeldFill();
+}
+
+void NxSurface::holdFill(const NxRect& rect, std::uint32_t colour)
+{
+    // A later fill over the whole held one hides it; any other is written first, in order.
+    if (m_held.active && !rect.contains(m_held.rect))
+        writeHeldFill();
+    m_held = {rect, colour, true};
+}
+
+NxSurface::HeldFill NxSurface::takeHeldFill()
+{
+    const HeldFill held = m_held;
+    m_held = {};
+    return held;
+}
+
+void NxSurface::writeHeldFill() const
+{
+    const HeldFill held = m_held;
+    m_held = {};
+    fillPixels(m_pixels, held.rect, held.colour);
+}
+
 bool NxSurface::viewRows(std::int32_t width, std::int32_t height, std::uint8_t* firstRow, std::int32_t pitch)
 {
+    // A fill held for the rows viewed so far belongs to them.
+    if (m_held.active)
+        writeHeldFill();
     if (m_requestedBits != 32 || m_pixelBlock || m_keptBlock || m_dcRefCount > 0 || width <= 0 || height <= 0)
         return false;
     if (!m_header) {
@@ -159,6 +192,8 @@ bool NxSurface::copyPixels(std::int32_t x, std::int32_t y, const NxPixelBuffer& 
 {
     if (!isCreated() || source.isEmpty())
         return false;
+    if (m_held.active)
+        writeHeldFill();
     m_knownOpaque = false;
     const NxRect whole{0, 0, source.width(), source.height()};
     const NxRect& s = sourceRect ? *sourceRect : whole;
@@ -174,6 +209,8 @@ NxDrawContext* NxSurface::acquireDC()
 {
     // The handle lends the pixels for writing.
     m_knownOpaque = false;
+    if (m_held.active)
+        writeHeldFill();
     if (m_dcRefCount > 0) {
         ++m_dcRefCount;
         return m_drawContext.get();

@@ -62,14 +62,40 @@ public:
     // The format asked for at construction (bitsPerPixel() is 0 until create succeeds).
     int requestedBitsPerPixel() const { return m_requestedBits; }
 
-    const NxPixelBuffer& pixels() const { return m_pixels; }
+    // Both write a held fill first (see holdFill), so no caller sees its pixels missing.
+    const NxPixelBuffer& pixels() const
+    {
+        if (m_held.active)
+            writeHeldFill();
+        return m_pixels;
+    }
     // The writable pixels: from here on the surface is no longer known to be opaque.
     NxPixelBuffer& pixels()
     {
+        if (m_held.active)
+            writeHeldFill();
         if (m_knownOpaque)
             m_knownOpaque = false;
         return m_pixels;
     }
+
+    // A solid fill not yet written: rect in surface pixels, inside the surface.
+    struct HeldFill {
+        NxRect rect;
+        std::uint32_t colour = 0;
+        bool active = false;
+    };
+    // While fills are held (the window's band rendering), a solid fill of a 32 bpp surface is
+    // only recorded: a picture drawn over it next can then write its part of the fill in the
+    // same pass as itself (blending over the colour, or copying over it). Turning holding off
+    // writes what is held.
+    void setHoldFills(bool hold);
+    bool holdsFills() const { return m_holdFills && bitsPerPixel() == 32; }
+    // Records a fill while fills are held; a fill it does not cover is written first.
+    void holdFill(const NxRect& rect, std::uint32_t colour);
+    const HeldFill& heldFill() const { return m_held; }
+    // The held fill, no longer held: the caller writes it.
+    HeldFill takeHeldFill();
 
     // True while every pixel is known to have alpha 255: the pixels were converted from a bitmap
     // without alpha and nothing has had a way to write them since (the writable pixels, a drawing
@@ -101,6 +127,7 @@ private:
     // The checks and the header of create(); the row block's size in `bytes`.
     std::unique_ptr<std::byte[]> makeHeader(std::int32_t width, std::int32_t height, std::int64_t& bytes) const;
     bool attachPixels(std::unique_ptr<std::byte[]> header, std::uint8_t* bits);
+    void writeHeldFill() const;
 
     NxPixelBuffer m_pixels;
     int m_requestedBits;
@@ -115,6 +142,9 @@ private:
     NxRect m_clip;
     bool m_knownOpaque = false;
     bool m_viewsRows = false;
+    bool m_holdFills = false;
+    // Written on the first look at the pixels, also through the constant accessor.
+    mutable HeldFill m_held;
 };
 
 } // namespace gfx

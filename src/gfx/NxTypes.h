@@ -14,6 +14,11 @@ struct NxRect {
     constexpr std::int32_t width() const { return right - left; }
     constexpr std::int32_t height() const { return bottom - top; }
     constexpr bool isEmpty() const { return left >= right || top >= bottom; }
+    // Whether every point of r lies inside this rectangle.
+    constexpr bool contains(const NxRect& r) const
+    {
+        return left <= r.left && top <= r.top && right >= r.right && bottom >= r.bottom;
+    }
     friend constexpr bool operator==(const NxRect&, const NxRect&) = default;
 };
 

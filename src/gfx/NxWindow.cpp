@@ -219,6 +219,14 @@ void NxWindow::render(NxSurface& surface, const NxRect& clip)
     const std::int32_t savedX = surface.originX();
     const std::int32_t savedY = surface.originY();
     const NxRect savedClip = surface.clipRect();
+    // The background is mostly covered by a picture drawn next: held back, its fill is written
+    // in the picture's own pass instead of once more before it. Whatever is held is written
+    // before the band leaves here.
+    struct HoldFills {
+        NxSurface& surface;
+        explicit HoldFills(NxSurface& s) : surface(s) { surface.setHoldFills(true); }
+        ~HoldFills() { surface.setHoldFills(false); }
+    } hold(surface);
     renderNode(*this, {0, 0}, clip, surface, {clip.left, clip.top}, true);
     surface.setOrigin(savedX, savedY);
     surface.setClipRect(&savedClip);

@@ -280,7 +280,7 @@ void scaledBlendSourceAlpha(const KernelArgs& a)
     const NxTables& t = *a.tables;
     forEachNearest<4>(a, [&](std::uint8_t* d, const std::uint8_t* row, std::int32_t x) {
         const std::uint32_t s = pixelAt(row, x);
-        store32(d, blendNormal(load32(d), s, sourceAlphaWeight(s, a.opacity, t)));
+        store32(d, blendNormal(a.overColour ? a.colour : load32(d), s, sourceAlphaWeight(s, a.opacity, t)));
     });
 }
 
@@ -330,7 +330,7 @@ void filteredBlendSourceAlpha(const KernelArgs& a)
 {
     const NxTables& t = *a.tables;
     forEachFiltered32(a, [&](std::uint8_t* d, std::uint32_t s) {
-        store32(d, blendNormal(load32(d), s, filteredAlphaWeight(s, a.opacity, a.lowAlphaCut, t)));
+        store32(d, blendNormal(a.overColour ? a.colour : load32(d), s, filteredAlphaWeight(s, a.opacity, a.lowAlphaCut, t)));
     });
 }
 

@@ -449,6 +449,9 @@ TEST_P(ScaledKernelTest, MatchesTheScalarReferenceByteForByte)
         a.lowAlphaCut = rng() % 3 == 0;
         a.colourFix = !a.lowAlphaCut;
         a.tables = &tables();
+        const bool blendsSourceAlpha = v.row.op == Op::ScaledBlendSourceAlpha || v.row.op == Op::FilteredBlendSourceAlpha;
+        a.overColour = blendsSourceAlpha && rng() % 3 == 0;
+        a.colour = static_cast<std::uint32_t>(rng());
         a.dst = expected.data() + 4 * dstOffset;
         reference(a);
         a.dst = actual.data() + 4 * dstOffset;
@@ -459,6 +462,65 @@ TEST_P(ScaledKernelTest, MatchesTheScalarReferenceByteForByte)
             const bool inside = off >= 0 && off / a.dstPitch < height && off % a.dstPitch < 4 * width;
             if (!inside)
                 ASSERT_EQ(expected[i], before[i]) << v.row.name << " wrote outside at byte " << i;
+        }
+    }
+}
+
+// Blending over a colour is blending over a destination filled with it: every pixel of the
+// rectangle written, whatever it held, and nothing around it.
+TEST(ScaledOverColourTest, EqualsTheBlendOverAFreshFill)
+{
+    std::mt19937 rng(0xC0102u);
+    for (const Op op : {Op::ScaledBlendSourceAlpha, Op::FilteredBlendSourceAlpha}) {
+        for (const Level level : {Level::Scalar, Level::Sse2, Level::Avx2}) {
+            if (cpuLevel() < level)
+                continue;
+            const Kernel kernel = resolve(op, SourceKind::Argb32, levelConditions(level) | req::kNormalOp | req::kForward);
+            const Kernel fill = resolve(Op::SolidFill, SourceKind::Colour, 0);
+            ASSERT_NE(kernel, nullptr);
+            for (int iteration = 0; iteration < 200; ++iteration) {
+                const int width = iteration % 41, height = 1 + static_cast<int>(rng() % 3);
+                const int srcWidth = 2 + static_cast<int>(rng() % 60);
+                std::vector<std::uint8_t> src(static_cast<std::size_t>(srcWidth) * 4 * 4);
+                fillPixels(src, rng);
+                std::vector<std::int32_t> rowIndex(static_cast<std::size_t>(height)), colIndex(static_cast<std::size_t>(width));
+                std::vector<std::uint8_t> rowWeight(rowIndex.size()), colWeight(colIndex.size());
+                for (std::size_t k = 0; k < rowIndex.size(); ++k) {
+                    rowIndex[k] = static_cast<std::int32_t>(rng() % 3);
+                    rowWeight[k] = static_cast<std::uint8_t>(rng());
+                }
+                for (std::size_t k = 0; k < colIndex.size(); ++k) {
+                    colIndex[k] = std::min<std::int32_t>(static_cast<std::int32_t>(k * 3 / 2), srcWidth - 2);
+                    colWeight[k] = static_cast<std::uint8_t>(rng());
+                }
+                const int pitchPx = width + 3;
+                std::vector<std::uint8_t> filled(static_cast<std::size_t>(pitchPx) * (height + 1) * 4);
+                fillPixels(filled, rng);
+                std::vector<std::uint8_t> over = filled;
+                KernelArgs a;
+                a.dstPitch = pitchPx * 4;
+                a.src = src.data();
+                a.srcPitch = srcWidth * 4;
+                a.width = width;
+                a.height = height;
+                a.opacity = pickOpacity(rng);
+                a.rowIndex = rowIndex.data();
+                a.rowWeight = rowWeight.data();
+                a.colIndex = colIndex.data();
+                a.colWeight = colWeight.data();
+                a.colourFix = rng() % 2 == 0;
+                a.lowAlphaCut = !a.colourFix;
+                a.tables = &tables();
+                a.colour = (rng() & 0x00FFFFFFu) | std::uint32_t{pickAlpha(rng)} << 24;
+                a.dst = filled.data() + 4;
+                fill(a);
+                kernel(a);
+                a.dst = over.data() + 4;
+                a.overColour = true;
+                kernel(a);
+                ASSERT_EQ(over, filled) << static_cast<int>(op) << " level " << static_cast<int>(level) << " iteration "
+                                        << iteration;
+            }
         }
     }
 }
