@@ -23,8 +23,8 @@ std::optional<Source> Source::openFile(const char* path, std::uint64_t offset)
     source.m_fd = fd;
     source.m_base = offset;
     source.m_size = static_cast<std::uint64_t>(st.st_size) - offset;
-    source.m_identity = {st.st_dev, st.st_ino, st.st_size,
-                         static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+    const auto ns = [](const timespec& t) { return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec; };
+    source.m_identity = {st.st_dev, st.st_ino, st.st_size, ns(st.st_mtim), ns(st.st_ctim)};
     return source;
 }
 

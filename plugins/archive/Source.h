@@ -17,6 +17,9 @@ struct FileIdentity {
     ino_t inode = 0;
     off_t size = 0;
     std::int64_t mtimeNs = 0;
+    // A program can set the modification time back (an archive restored with its old time
+    // stamp at the same size); the change time it cannot.
+    std::int64_t ctimeNs = 0;
     bool operator==(const FileIdentity&) const = default;
 };
 
