@@ -46,9 +46,10 @@ asan: deps
 TSAN_TESTS := PrefetchCache*:JpegCodec*:BmpCodec*
 tsan: deps
 	cmake -S . -B $(TSAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSELVARIN_TSAN=ON
-	cmake --build $(TSAN_BUILD) -j $(JOBS) --target image_tests spi_tests plugin_tests
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target image_tests spi_tests plugin_tests api_tests
 	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 $(TSAN_BUILD)/bin/image_tests --gtest_filter='$(TSAN_TESTS)'
 	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 $(TSAN_BUILD)/bin/plugin_tests --gtest_filter='PluginPrefetch*'
+	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 QT_QPA_PLATFORM=offscreen $(TSAN_BUILD)/bin/api_tests --gtest_filter='PreparedSurface*'
 	TSAN_OPTIONS=halt_on_error=1 $(TSAN_BUILD)/bin/spi_tests
 
 bench: deps
