@@ -227,6 +227,11 @@ void BM_ResidentAfter100Turns(benchmark::State& state)
         }
     }
     state.counters["rss_MiB"] = residentMiB();
+    // Whether the turns found their pictures, and surfaces, prepared.
+    if (image::PrefetchCache* cache = api::prefetchCache(v.application->engine()->state())) {
+        state.counters["hits"] = static_cast<double>(cache->stats().hits);
+        state.counters["converted"] = static_cast<double>(cache->stats().converted);
+    }
     failUnlessShown(state, ok);
 }
 BENCHMARK(BM_ResidentAfter100Turns)->Unit(benchmark::kMillisecond)->Iterations(1);
