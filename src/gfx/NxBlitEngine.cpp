@@ -52,13 +52,18 @@ struct Work {
     KernelArgs args;
 };
 
-// Clips the pair and fills the kernel arguments; false when nothing is left to draw.
-bool preparePair(NxSurface& dst, const NxRect& dstRect, const NxSurface& src, const NxRect& srcRect, Work& work)
+// Clips the pair and fills the kernel arguments; false when nothing is left to draw. With under,
+// an operation that writes every pixel of the clipped rectangle takes a held fill around it (see
+// NxSurface::takeHeldFillUnder).
+bool preparePair(NxSurface& dst, const NxRect& dstRect, const NxSurface& src, const NxRect& srcRect, Work& work,
+                 NxSurface::HeldFill* under = nullptr)
 {
     if (!clipUnscaled(dstRect, srcRect, src.width(), src.height(), dst.clipRect(), dst.originX(), dst.originY(),
                       work.pair))
         return false;
     const NxClippedPair& p = work.pair;
+    if (under != nullptr)
+        *under = dst.takeHeldFillUnder(p.dst, src);
     const NxPixelBuffer& d = dst.pixels();
     const NxPixelBuffer& s = src.pixels();
     KernelArgs& a = work.args;
@@ -172,9 +177,13 @@ int copy32(NxSurface& dst, const NxRect& dr, NxSurface& src, const NxRect& sr, c
     if (!equalSize(dr, sr))
         return drawScaled(NxScaledOp::Copy, dst, dr, src, sr, p, 255);
     Work work;
-    if (!preparePair(dst, dr, src, sr, work))
+    NxSurface::HeldFill under;
+    if (!preparePair(dst, dr, src, sr, work, &under))
         return kDone;
-    return runKernel(Op::Copy, src.bitsPerPixel() == 32 ? SourceKind::Argb32 : SourceKind::Palette8, work, true);
+    const int done = runKernel(Op::Copy, src.bitsPerPixel() == 32 ? SourceKind::Argb32 : SourceKind::Palette8, work, true);
+    if (under.active)
+        fillAround(dst.pixels(), under.rect, work.pair.dst, under.colour);
+    return done;
 }
 
 int constantAlphaBlend32(NxSurface& dst, const NxRect& dr, NxSurface& src, const NxRect& sr, const NxBlitParams& p)
@@ -215,11 +224,17 @@ int sourceAlphaBlend32(NxSurface& dst, const NxRect& dr, NxSurface& src, const N
     if (!equalSize(dr, sr))
         return drawScaled(NxScaledOp::SourceAlphaBlend, dst, dr, src, sr, p, a);
     Work work;
-    if (!preparePair(dst, dr, src, sr, work))
+    NxSurface::HeldFill under;
+    if (!preparePair(dst, dr, src, sr, work, &under))
         return kDone;
     work.args.opacity = a;
     work.args.blendOp = blendOperator(p);
-    return runKernel(Op::BlendSourceAlpha, SourceKind::Argb32, work, work.args.blendOp == 0);
+    work.args.overColour = under.active;
+    work.args.colour = under.colour;
+    const int done = runKernel(Op::BlendSourceAlpha, SourceKind::Argb32, work, work.args.blendOp == 0);
+    if (under.active)
+        fillAround(dst.pixels(), under.rect, work.pair.dst, under.colour);
+    return done;
 }
 
 int compositeCommon(NxSurface& dst, const NxRect& dr, NxSurface& src, const NxRect& sr, const NxBlitParams& p, Op op)

@@ -308,10 +308,9 @@ int drawScaled(NxScaledOp op, NxSurface& dst, const NxRect& dstRect, NxSurface& 
     // Over a held fill that covers the whole picture a copy or a source-alpha blend writes every
     // pixel under it; only the fill around it is left to write. Read from its own pixels, a
     // picture needs the fill written first.
-    const NxSurface::HeldFill& held = dst.heldFill();
-    const bool overHeld = held.active && &src != &dst && (op == NxScaledOp::Copy || op == NxScaledOp::SourceAlphaBlend) &&
-                          held.rect.contains(pair.dst);
-    const NxSurface::HeldFill under = overHeld ? dst.takeHeldFill() : NxSurface::HeldFill{};
+    const NxSurface::HeldFill under = op == NxScaledOp::Copy || op == NxScaledOp::SourceAlphaBlend
+                                          ? dst.takeHeldFillUnder(pair.dst, src)
+                                          : NxSurface::HeldFill{};
 
     kernels::KernelArgs a;
     const NxPixelBuffer& d = dst.pixels();
@@ -333,12 +332,12 @@ int drawScaled(NxScaledOp op, NxSurface& dst, const NxRect& dstRect, NxSurface& 
     const bool plainFilter = (params.flags & blitflag::kPlainFilter) != 0;
     a.lowAlphaCut = op == NxScaledOp::SourceAlphaBlend && plainFilter;
     a.colourFix = !a.lowAlphaCut;
-    if (overHeld && op == NxScaledOp::SourceAlphaBlend) {
+    if (under.active && op == NxScaledOp::SourceAlphaBlend) {
         a.overColour = true;
         a.colour = under.colour;
     }
     kernel(a);
-    if (overHeld)
+    if (under.active)
         fillAround(d, under.rect, pair.dst, under.colour);
     return 1;
 }

@@ -109,8 +109,10 @@ void NxSurface::holdFill(const NxRect& rect, std::uint32_t colour)
     m_held = {rect, colour, true};
 }
 
-NxSurface::HeldFill NxSurface::takeHeldFill()
+NxSurface::HeldFill NxSurface::takeHeldFillUnder(const NxRect& rect, const NxSurface& source)
 {
+    if (!m_held.active || &source == this || !m_held.rect.contains(rect))
+        return {};
     const HeldFill held = m_held;
     m_held = {};
     return held;

@@ -94,8 +94,9 @@ public:
     // Records a fill while fills are held; a fill it does not cover is written first.
     void holdFill(const NxRect& rect, std::uint32_t colour);
     const HeldFill& heldFill() const { return m_held; }
-    // The held fill, no longer held: the caller writes it.
-    HeldFill takeHeldFill();
+    // The held fill, no longer held, when rect lies inside it and source is another surface (a
+    // surface drawn onto itself reads the fill): the caller writes it. Otherwise none.
+    HeldFill takeHeldFillUnder(const NxRect& rect, const NxSurface& source);
 
     // True while every pixel is known to have alpha 255: the pixels were converted from a bitmap
     // without alpha and nothing has had a way to write them since (the writable pixels, a drawing

@@ -40,9 +40,9 @@ struct KernelArgs {
     const std::uint8_t* colWeight = nullptr;
     bool colourFix = false;    // transparent-pixel colour fix before filtering
     bool lowAlphaCut = false;  // filtered source-alpha weights through W3
-    // Scaled source-alpha kernels: blend over `colour` as though every destination pixel held
-    // it, without reading the destination; every pixel of the rectangle is written. Drawing
-    // over a fresh solid fill this way saves the fill's own pass over the pixels.
+    // Source-alpha kernels (unscaled, nearest and filtered): blend over `colour` as though every
+    // destination pixel held it, without reading the destination; every pixel of the rectangle
+    // is written. Drawing over a fresh solid fill this way saves the fill's own pass.
     bool overColour = false;
     const NxTables* tables = nullptr;
 };

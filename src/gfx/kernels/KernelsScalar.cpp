@@ -88,7 +88,7 @@ void blendSourceAlpha(const KernelArgs& a)
     const NxTables& t = *a.tables;
     forEach<4, 4>(a, [&](std::uint8_t* d, const std::uint8_t* s) {
         const std::uint32_t sp = load32(s);
-        store32(d, blendPixel(a.blendOp, load32(d), sp, sourceAlphaWeight(sp, a.opacity, t), t));
+        store32(d, blendPixel(a.blendOp, a.overColour ? a.colour : load32(d), sp, sourceAlphaWeight(sp, a.opacity, t), t));
     });
 }
 

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <random>
 #include <vector>
@@ -146,8 +147,9 @@ struct Scene {
                                                    bf::kSourceAlpha | bf::kLinearFilter | bf::kPlainFilter,
                                                    bf::kSourceAlpha | bf::kConstantAlpha,
                                                    bf::kSourceAlpha | bf::kLinearFilter | bf::kConstantAlpha,
-                                                   bf::kConstantAlpha};
-            p.flags = kFlags[rng() % 8];
+                                                   bf::kConstantAlpha,
+                                                   bf::kSourceAlpha | static_cast<std::uint32_t>(NxBlendOp::Screen)};
+            p.flags = kFlags[rng() % std::size(kFlags)];
             p.constantAlpha = rng() % 2 ? 255 : rng() % 256;
             blit(s, &to, &src, &from, &p);
         }

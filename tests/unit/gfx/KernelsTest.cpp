@@ -219,6 +219,8 @@ TEST_P(VectorKernelTest, MatchesTheScalarReferenceByteForByte)
         // Every third case writes a bottom-up destination, whose rows descend in memory.
         if (iteration % 3 == 1)
             flipDestination(expected);
+        // Now and then blended over the case's colour instead of the destination.
+        expected.args.overColour = v.row.op == Op::BlendSourceAlpha && iteration % 4 == 2;
         Buffers actual = expected;
         actual.args.dst = actual.dst.data() + (expected.args.dst - expected.dst.data());
         actual.args.src = actual.src.data() + (expected.args.src - expected.src.data());
