@@ -29,6 +29,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
+#include <QWindow>
 
 #include <cstdio>
 
@@ -631,12 +632,27 @@ void Application::setFrontImage(gfx::NxSurface* surface)
     m_view->setFrontImage(surface);
     // The first picture a script shows at start-up is on the screen at once, while the script
     // goes on (listing the rest of a large folder), instead of when it has finished.
-    if (surface && m_initializing && m_frame && !m_frame->isVisible()) {
-        m_frame->show();
-        m_frame->update();
-        // The window's exposure and its paint; input waits until the script has finished.
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    }
+    if (surface && m_initializing && m_frame && !m_frame->isVisible())
+        showFrameEarly();
+}
+
+void Application::showFrameEarly()
+{
+    m_frame->show();
+    // A window manager frames the window before it is exposed: the size the script's outer
+    // rectangle asked for is corrected then, so the picture is painted once, in a window of
+    // the size it keeps, not in an empty one that changes size when the script has finished.
+    // Input waits until the script has finished.
+    QWindow* window = m_frame->windowHandle();
+    QElapsedTimer waited;
+    waited.start();
+    QTimer wake;  // so that the wait below looks at the clock now and then
+    wake.start(10);
+    while (window && !window->isExposed() && !m_frame->isMinimized() && waited.elapsed() < kExposeWait.count())
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
+    m_frame->applyPendingFrameRect();
+    // The paint of what exposure or the correction left to do.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void Application::setBackgroundImage(gfx::NxSurface* surface)

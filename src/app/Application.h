@@ -124,6 +124,10 @@ private:
     void watchForStalls();
     void showHelp();
     void reportStartAndQuit();
+    // Shows the hidden main window for the first picture of start-up, once framed and placed.
+    void showFrameEarly();
+    // How long that waits for a window manager at most.
+    static constexpr std::chrono::milliseconds kExposeWait{500};
     void destroyMainFrame();
     void exitInstance();
     void raise(const char* event, std::optional<std::string_view> text = std::nullopt);

@@ -66,6 +66,11 @@ public:
     // scripts read back. Until the window manager has framed the window its frame is unknown:
     // the frame's corner is placed then, and the size corrected when the frame appears.
     void setNormalFrameRect(const QRect& outer);
+    // Corrects the size set by setNormalFrameRect once the frame is known (a no-op otherwise).
+    void applyPendingFrameRect();
+    // The outer rectangle asked for and not placed yet: the window has not been framed in its
+    // normal state (it may have started maximised).
+    std::optional<QRect> pendingFrameRect() const { return m_pendingFrameRect; }
     // The full-screen menu bar follows the pointer near the top edge.
     void setMenuByMouse(bool on);
     bool menuRequested() const noexcept { return m_menuByMouse || m_menuBySysCommand; }
@@ -95,7 +100,6 @@ private:
     void createToolBar();
     void createStatusBar();
     void applyFullScreenBars();
-    void applyPendingFrameRect();
 
     CommandTarget* m_target;
     std::map<int, QAction*> m_actions;

@@ -46,6 +46,15 @@ std::string WindowPlacement::mainWindowMode() const
 
 void WindowPlacement::setMainWindowMode(std::string_view mode)
 {
+    // Before the window is first shown (a start-up script restoring its settings) only its
+    // state is set: it appears in that state with the first picture, not empty before it.
+    if (!m_frame.isVisible() && !m_frame.isFullScreenMode() && (mode == "maximized" || mode == "minimized" || mode == "normal")) {
+        const Qt::WindowStates kept = m_frame.windowState() & ~(Qt::WindowMaximized | Qt::WindowMinimized);
+        m_frame.setWindowState(mode == "maximized"   ? kept | Qt::WindowMaximized
+                               : mode == "minimized" ? kept | Qt::WindowMinimized
+                                                     : kept);
+        return;
+    }
     if (mode == "fullscreen") {
         m_frame.setFullScreenMode(true);
     } else if (mode == "maximized") {
@@ -65,6 +74,8 @@ std::optional<api::WindowRect> WindowPlacement::windowRect(std::string_view name
     QRect r;
     if (name == "main")
         r = m_frame.frameGeometry();
+    else if (name == "restoredMain" && m_frame.pendingFrameRect())
+        r = *m_frame.pendingFrameRect();  // the normal geometry holds it without its frame yet
     else if (name == "restoredMain")
         r = (m_frame.isFullScreenMode() ? m_frame.restoreRect() : m_frame.normalGeometry()) + m_frame.normalFrameMargins();
     else if (QWidget* tool = toolWindow(name))

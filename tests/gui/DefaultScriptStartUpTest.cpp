@@ -15,7 +15,7 @@ namespace {
 using namespace defaultscript;
 
 // What the window showed when the view first painted a picture, and how many sorts the
-// script had made by then.
+// script had made by then; whether the window first appeared with a picture.
 class FirstPicturePaint : public QObject {
 public:
     std::function<std::string()> sorts;
@@ -23,8 +23,16 @@ public:
     int width = -1;
     std::string sortsBefore;
 
+    bool frameShown = false;
+    bool pictureWhenShown = false;
+
     bool eventFilter(QObject* watched, QEvent* event) override
     {
+        if (!frameShown && event->type() == QEvent::Show && watched && watched->inherits("app::MainFrame")) {
+            frameShown = true;
+            const auto* view = watched->findChild<view::ImageView*>();
+            pictureWhenShown = view && view->frontImage();
+        }
         if (!seen && event->type() == QEvent::Paint) {
             auto* view = watched ? dynamic_cast<view::ImageView*>(watched->parent()) : nullptr;
             if (view && view->frontImage()) {
@@ -89,6 +97,22 @@ TEST_F(DefaultScriptStartUpTest, TheFirstPictureOfAFolderIsShownBeforeTheFolderI
     EXPECT_EQ(title(), "p2.bmp (1/2000) - Selvarin") << "the start of the list holds";
     command(NextImage);
     EXPECT_EQ(title(), "p3.bmp (2/2000) - Selvarin");
+    EXPECT_EQ(boxes(), "");
+}
+
+// Restored maximised, the window appears maximised with its first picture, not empty while
+// that picture is read.
+TEST_F(DefaultScriptStartUpTest, AMaximisedWindowFirstAppearsWithItsPicture)
+{
+    writeFolder(20);
+    fs::create_directories(settingsFile().parent_path());
+    writeFile(settingsFile(), "return { version = 2, windowMode = \"maximized\" }\n");
+    start({pictures});
+    ASSERT_TRUE(paint.frameShown);
+    EXPECT_TRUE(paint.pictureWhenShown);
+    EXPECT_TRUE(frame()->isMaximized());
+    EXPECT_EQ(eval("app.getMainWindowMode()"), "maximized");
+    EXPECT_EQ(title(), "p2.bmp (1/21) - Selvarin");
     EXPECT_EQ(boxes(), "");
 }
 

@@ -72,6 +72,43 @@ TEST_F(WindowManagerTest, RestoreRectangleSetAtStartRoundTripsOverRestarts)
     }
 }
 
+// A start-up script that shows a picture before a long task (listing a large folder) has the
+// window framed and placed at the rectangle it restored by then, not first at another size.
+TEST_F(WindowManagerTest, TheWindowShownForTheFirstPictureIsAlreadyPlaced)
+{
+    startWith(startScript("function onInitializeApp()\n"
+                          "  app.setWindowRect('restoredMain', {x = 130, y = 70, cx = 700, cy = 520})\n"
+                          "  pic = app.createSurface(300, 200)\n"
+                          "  app.setImage(pic)\n"
+                          "  local r = app.getWindowRect('view')\n"
+                          "  atPicture = r.cx .. 'x' .. r.cy\n"
+                          "end\n"));
+    waitForFrame();
+    EXPECT_EQ(rect("main"), "130,70,700,520");
+    EXPECT_EQ(eval("atPicture"),
+              eval("(function() local r = app.getWindowRect('view') return r.cx .. 'x' .. r.cy end)()"))
+        << "the picture was first drawn at the size of the view it stays in";
+}
+
+// Restored maximised, the window never was framed in its normal state: the rectangle it gives
+// back for the settings is still the one it was given, and restoring it goes there.
+TEST_F(WindowManagerTest, AWindowStartedMaximisedKeepsItsRestoreRectangle)
+{
+    startWith(startScript("function onInitializeApp()\n"
+                          "  app.setWindowRect('restoredMain', {x = 110, y = 90, cx = 640, cy = 480})\n"
+                          "  app.setMainWindowMode('maximized')\n"
+                          "  pic = app.createSurface(300, 200)\n"
+                          "  app.setImage(pic)\n"
+                          "end\n"));
+    waitForFrame();
+    EXPECT_EQ(eval("app.getMainWindowMode()"), "maximized");
+    EXPECT_EQ(rect("restoredMain"), "110,90,640,480");
+    run("app.setMainWindowMode('normal')");
+    (void)QTest::qWaitFor([&] { return rect("main") == "110,90,640,480"; }, 3000);
+    EXPECT_EQ(rect("main"), "110,90,640,480");
+    EXPECT_EQ(rect("restoredMain"), "110,90,640,480");
+}
+
 TEST_F(WindowManagerTest, RectangleSetWhileShownIsTheOneReadBack)
 {
     startWith(startScript());
