@@ -1,7 +1,6 @@
 #include "gfx/NxScale.h"
 
 #include "gfx/NxFill.h"
-
 #include "gfx/NxSurface.h"
 #include "gfx/NxTables.h"
 #include "gfx/kernels/Kernels.h"
