@@ -9,6 +9,8 @@
 #include "gfx/NxSurface.h"
 #include "gfx/NxWindow.h"
 
+#include "TestSupport.h"
+
 #include <QImage>
 #include <QString>
 
@@ -32,16 +34,7 @@ public:
     }
 };
 
-class PictureNode : public NxImageNode {
-public:
-    using NxImageNode::NxImageNode;
-    int draw(NxSurface& surface, const NxRect&) override
-    {
-        const NxRect whole{0, 0, source()->width(), source()->height()};
-        blit(surface, &rect(), source(), &whole, &params());
-        return 1;
-    }
-};
+using test::PictureNode;
 
 void put(NxSurface& s, int x, int y, std::uint32_t v) { std::memcpy(s.pixels().row(y) + 4 * x, &v, 4); }
 

@@ -206,16 +206,7 @@ TEST(HeldFillTest, DrawingOverAHeldFillMatchesDrawingOverTheWrittenFill)
 
 // ---- the window's bands ----
 
-class PictureNode : public NxImageNode {
-public:
-    using NxImageNode::NxImageNode;
-    int draw(NxSurface& surface, const NxRect&) override
-    {
-        const NxRect whole{0, 0, source()->width(), source()->height()};
-        blit(surface, &rect(), source(), &whole, &params());
-        return 1;
-    }
-};
+using test::PictureNode;
 
 class FillNode : public NxNode {
 public:

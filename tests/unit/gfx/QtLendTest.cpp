@@ -4,6 +4,8 @@
 #include "gfx/NxNode.h"
 #include "gfx/NxSurface.h"
 #include "gfx/NxWindow.h"
+
+#include "TestSupport.h"
 #include "gfx/qt/NxQtBinding.h"
 
 #include <QApplication>
@@ -31,16 +33,7 @@ QApplication& app()
     return *instance;
 }
 
-class PictureNode : public NxImageNode {
-public:
-    using NxImageNode::NxImageNode;
-    int draw(NxSurface& surface, const NxRect&) override
-    {
-        const NxRect whole{0, 0, source()->width(), source()->height()};
-        blit(surface, &rect(), source(), &whole, &params());
-        return 1;
-    }
-};
+using test::PictureNode;
 
 class PaintedWidget : public QWidget {
 public:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "gfx/NxBlit.h"
+#include "gfx/NxNode.h"
 #include "gfx/NxSurface.h"
 #include "gfx/NxTypes.h"
 
@@ -86,5 +88,17 @@ inline Dib makeDib(int bits, std::int32_t width, std::int32_t height, std::uint3
     std::memcpy(dib.block.data(), &h, sizeof h);
     return dib;
 }
+
+// A node that draws its whole source picture into its rectangle.
+class PictureNode : public NxImageNode {
+public:
+    using NxImageNode::NxImageNode;
+    int draw(NxSurface& surface, const NxRect&) override
+    {
+        const NxRect whole{0, 0, source()->width(), source()->height()};
+        blit(surface, &rect(), source(), &whole, &params());
+        return 1;
+    }
+};
 
 } // namespace gfx::test
