@@ -8,6 +8,8 @@
 
 #include <immintrin.h>
 
+#include <array>
+
 namespace gfx::kernels::avx2 {
 
 namespace {

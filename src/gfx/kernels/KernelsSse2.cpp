@@ -7,6 +7,8 @@
 
 #include <emmintrin.h>
 
+#include <array>
+
 namespace gfx::kernels::sse2 {
 
 namespace {
