@@ -1,5 +1,5 @@
 // Scaled drawing, the strip update and tiling against pixman, all for one 1920 x 1080 frame.
-// Our kernels run at each level (argument: 0 scalar, 1 SSE2, 2 AVX2); the strip update and
+// Our kernels run at each level (argument: 0 scalar, 1 SSE2, 2 AVX2, 3 AVX-512); the strip update and
 // pixman run their best path.
 
 #include "gfx/NxBlit.h"
@@ -120,7 +120,7 @@ void runScaled(benchmark::State& state, Picture& picture, std::uint32_t flags)
         benchmark::DoNotOptimize(gfx::blit(*frame().surface, &dst, picture.surface.get(), nullptr, &p));
         benchmark::ClobberMemory();
     }
-    gfx::kernels::forceLevel(gfx::kernels::Level::Avx2);
+    gfx::kernels::forceLevel(gfx::kernels::Level::Avx512);
     countFrame(state);
 }
 
@@ -266,7 +266,7 @@ void BM_Tile32_gfx(benchmark::State& state)
         benchmark::DoNotOptimize(gfx::tile(*frame().surface, nullptr, pattern().surface.get(), nullptr, 0, 0, nullptr));
         benchmark::ClobberMemory();
     }
-    gfx::kernels::forceLevel(gfx::kernels::Level::Avx2);
+    gfx::kernels::forceLevel(gfx::kernels::Level::Avx512);
     countFrame(state);
 }
 
@@ -304,7 +304,7 @@ void runFill(benchmark::State& state, NxSurface& target)
         benchmark::DoNotOptimize(gfx::fillRect(target, nullptr, 0xFF336699u));
         benchmark::ClobberMemory();
     }
-    gfx::kernels::forceLevel(gfx::kernels::Level::Avx2);
+    gfx::kernels::forceLevel(gfx::kernels::Level::Avx512);
     state.SetItemsProcessed(state.iterations() * std::int64_t{target.width()} * target.height());
 }
 
@@ -323,32 +323,32 @@ void BM_SolidFill_pixmanFill(benchmark::State& state) { runPixmanFill(state, *fr
 void BM_SolidFill4000_gfx(benchmark::State& state) { runFill(state, largeFrame()); }
 void BM_SolidFill4000_pixmanFill(benchmark::State& state) { runPixmanFill(state, largeFrame()); }
 
-BENCHMARK(BM_Shrink4000Filtered_gfxKernel)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Shrink4000Filtered_gfxKernel)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Shrink4000Filtered_gfxStripUpdate)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Shrink4000Filtered_gfxStripUpdateCopied)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Shrink4000Filtered_gfxStripRenderOnly)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Shrink4000Filtered_pixmanBilinearOver)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Shrink4000OpaqueFiltered_gfxSourceAlpha)->Arg(2)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Shrink4000OpaqueFiltered_gfxCopy)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Shrink4000OpaqueFiltered_gfxCopy)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Shrink4000OpaqueFiltered_pixmanBilinearSrc)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Shrink4000Nearest_gfxKernel)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Shrink4000Nearest_gfxKernel)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Shrink4000Nearest_gfxStripUpdate)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Shrink4000Nearest_gfxStripUpdateCopied)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Shrink4000Nearest_gfxStripRenderOnly)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Shrink4000Nearest_pixmanNearestOver)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Enlarge800Filtered_gfxKernel)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Enlarge800Filtered_gfxKernel)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Enlarge800Filtered_gfxStripUpdate)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Enlarge800Filtered_gfxStripUpdateCopied)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Enlarge800Filtered_gfxStripRenderOnly)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Enlarge800Filtered_pixmanBilinearOver)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Enlarge800Nearest_gfxKernel)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Enlarge800Nearest_gfxKernel)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Enlarge800Nearest_gfxStripUpdate)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Enlarge800Nearest_gfxStripUpdateCopied)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Enlarge800Nearest_gfxStripRenderOnly)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Enlarge800Nearest_pixmanNearestOver)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Tile32_gfx)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Tile32_gfx)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Tile32_pixmanRepeatSrc)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_SolidFill_gfx)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SolidFill_gfx)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SolidFill_pixmanFill)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SolidFill4000_gfx)->DenseRange(1, 2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SolidFill4000_pixmanFill)->Unit(benchmark::kMillisecond);

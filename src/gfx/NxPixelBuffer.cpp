@@ -125,8 +125,8 @@ void from24To32(const std::uint8_t* src, std::int32_t x, std::int32_t n, std::ui
 {
     const std::uint8_t* p = src + 3 * std::int64_t{x};
 #if defined(__x86_64__)
-    // The AVX2 level implies SSSE3, whose byte shuffle does four pixels at a time.
-    if (kernels::activeLevel() == kernels::Level::Avx2) {
+    // The AVX2 level (and any above it) implies SSSE3, whose byte shuffle does four pixels at a time.
+    if (kernels::activeLevel() >= kernels::Level::Avx2) {
         kernels::bgr24ToArgb32Ssse3(p, dst, n);
         return;
     }

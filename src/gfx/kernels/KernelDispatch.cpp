@@ -13,6 +13,7 @@ using namespace req;
 
 // Most specific row first; every operation and source kind ends with its generic scalar row.
 constexpr DispatchRow kTable[] = {
+    {Copy, Argb32, kAvx512 | kForward, avx512::copy32, "avx512::copy32"},
     {Copy, Argb32, kAvx2 | kForward, avx2::copy32, "avx2::copy32"},
     {Copy, Argb32, kSse2 | kForward, sse2::copy32, "sse2::copy32"},
     {Copy, Argb32, kForward, scalar::copy32Forward, "scalar::copy32Forward"},
@@ -20,24 +21,29 @@ constexpr DispatchRow kTable[] = {
     {Copy, Palette8, 0, scalar::copyPalette8, "scalar::copyPalette8"},
     {Copy, Gray8To8, 0, scalar::copyGray8, "scalar::copyGray8"},
 
+    {Blend, Argb32, kAvx512 | kForward | kNormalOp, avx512::blend32, "avx512::blend32"},
     {Blend, Argb32, kAvx2 | kForward | kNormalOp, avx2::blend32, "avx2::blend32"},
     {Blend, Argb32, kSse2 | kForward | kNormalOp, sse2::blend32, "sse2::blend32"},
     {Blend, Argb32, 0, scalar::blend32, "scalar::blend32"},
     {Blend, Palette8, 0, scalar::blendPalette8, "scalar::blendPalette8"},
 
+    {BlendSourceAlpha, Argb32, kAvx512 | kForward | kNormalOp, avx512::blendSourceAlpha, "avx512::blendSourceAlpha"},
     {BlendSourceAlpha, Argb32, kAvx2 | kForward | kNormalOp, avx2::blendSourceAlpha, "avx2::blendSourceAlpha"},
     {BlendSourceAlpha, Argb32, kSse2 | kForward | kNormalOp, sse2::blendSourceAlpha, "sse2::blendSourceAlpha"},
     {BlendSourceAlpha, Argb32, 0, scalar::blendSourceAlpha, "scalar::blendSourceAlpha"},
 
+    {FillColour, Colour, kAvx512 | kNormalOp, avx512::fillColour, "avx512::fillColour"},
     {FillColour, Colour, kAvx2 | kNormalOp, avx2::fillColour, "avx2::fillColour"},
     {FillColour, Colour, kSse2 | kNormalOp, sse2::fillColour, "sse2::fillColour"},
     {FillColour, Colour, 0, scalar::fillColour, "scalar::fillColour"},
 
+    {Composite, Argb32, kAvx512 | kForward, avx512::composite32, "avx512::composite32"},
     {Composite, Argb32, kAvx2 | kForward, avx2::composite32, "avx2::composite32"},
     {Composite, Argb32, kSse2 | kForward, sse2::composite32, "sse2::composite32"},
     {Composite, Argb32, 0, scalar::composite32, "scalar::composite32"},
     {Composite, Colour, 0, scalar::compositeColour, "scalar::compositeColour"},
 
+    {CompositeSourceAlpha, Argb32, kAvx512 | kForward, avx512::compositeSourceAlpha, "avx512::compositeSourceAlpha"},
     {CompositeSourceAlpha, Argb32, kAvx2 | kForward, avx2::compositeSourceAlpha, "avx2::compositeSourceAlpha"},
     {CompositeSourceAlpha, Argb32, kSse2 | kForward, sse2::compositeSourceAlpha, "sse2::compositeSourceAlpha"},
     {CompositeSourceAlpha, Argb32, 0, scalar::compositeSourceAlpha, "scalar::compositeSourceAlpha"},
@@ -52,11 +58,13 @@ constexpr DispatchRow kTable[] = {
 
     {RuleTransition, Argb32, 0, scalar::ruleTransition, "scalar::ruleTransition"},
 
+    {SolidFill, Colour, kAvx512, avx512::solidFill32, "avx512::solidFill32"},
     {SolidFill, Colour, kAvx2, avx2::solidFill32, "avx2::solidFill32"},
     {SolidFill, Colour, kSse2, sse2::solidFill32, "sse2::solidFill32"},
     {SolidFill, Colour, 0, scalar::solidFill32, "scalar::solidFill32"},
     {SolidFill, Gray8To8, 0, scalar::solidFill8, "scalar::solidFill8"},
 
+    {ScaledCopy, Argb32, kAvx512, avx512::scaledCopy32, "avx512::scaledCopy32"},
     {ScaledCopy, Argb32, kAvx2, avx2::scaledCopy32, "avx2::scaledCopy32"},
     {ScaledCopy, Argb32, kSse2, sse2::scaledCopy32, "sse2::scaledCopy32"},
     {ScaledCopy, Argb32, 0, scalar::scaledCopy32, "scalar::scaledCopy32"},
@@ -64,16 +72,20 @@ constexpr DispatchRow kTable[] = {
     {ScaledCopy, Gray8To8, 0, scalar::scaledCopyGray8, "scalar::scaledCopyGray8"},
     {ScaledBlend, Argb32, 0, scalar::scaledBlend32, "scalar::scaledBlend32"},
     {ScaledBlend, Palette8, 0, scalar::scaledBlendPalette8, "scalar::scaledBlendPalette8"},
+    {ScaledBlendSourceAlpha, Argb32, kAvx512 | kNormalOp, avx512::scaledBlendSourceAlpha, "avx512::scaledBlendSourceAlpha"},
     {ScaledBlendSourceAlpha, Argb32, kAvx2 | kNormalOp, avx2::scaledBlendSourceAlpha, "avx2::scaledBlendSourceAlpha"},
     {ScaledBlendSourceAlpha, Argb32, kSse2 | kNormalOp, sse2::scaledBlendSourceAlpha, "sse2::scaledBlendSourceAlpha"},
     {ScaledBlendSourceAlpha, Argb32, 0, scalar::scaledBlendSourceAlpha, "scalar::scaledBlendSourceAlpha"},
 
+    {FilteredCopy, Argb32, kAvx512, avx512::filteredCopy32, "avx512::filteredCopy32"},
     {FilteredCopy, Argb32, kAvx2, avx2::filteredCopy32, "avx2::filteredCopy32"},
     {FilteredCopy, Argb32, kSse2, sse2::filteredCopy32, "sse2::filteredCopy32"},
     {FilteredCopy, Argb32, 0, scalar::filteredCopy32, "scalar::filteredCopy32"},
     {FilteredCopy, Palette8, 0, scalar::filteredCopyPalette8, "scalar::filteredCopyPalette8"},
     {FilteredCopy, Gray8To8, 0, scalar::filteredCopyGray8, "scalar::filteredCopyGray8"},
     {FilteredBlend, Argb32, 0, scalar::filteredBlend32, "scalar::filteredBlend32"},
+    {FilteredBlendSourceAlpha, Argb32, kAvx512 | kNormalOp, avx512::filteredBlendSourceAlpha,
+     "avx512::filteredBlendSourceAlpha"},
     {FilteredBlendSourceAlpha, Argb32, kAvx2 | kNormalOp, avx2::filteredBlendSourceAlpha,
      "avx2::filteredBlendSourceAlpha"},
     {FilteredBlendSourceAlpha, Argb32, kSse2 | kNormalOp, sse2::filteredBlendSourceAlpha,
@@ -85,6 +97,9 @@ Level detectLevel()
 {
 #if defined(__x86_64__) || defined(__i386__)
     __builtin_cpu_init();
+    // The checks include the system's saving of the wider registers.
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512dq"))
+        return Level::Avx512;
     if (__builtin_cpu_supports("avx2"))
         return Level::Avx2;
     if (__builtin_cpu_supports("sse2"))
@@ -93,7 +108,7 @@ Level detectLevel()
     return Level::Scalar;
 }
 
-std::atomic<Level> g_levelCap{Level::Avx2};
+std::atomic<Level> g_levelCap{Level::Avx512};
 
 } // namespace
 
@@ -117,6 +132,7 @@ void forceLevel(Level level) { g_levelCap.store(level, std::memory_order_relaxed
 std::uint32_t levelConditions(Level level)
 {
     switch (level) {
+    case Level::Avx512: return kAvx512 | kAvx2 | kSse2;
     case Level::Avx2: return kAvx2 | kSse2;
     case Level::Sse2: return kSse2;
     default: return 0;

@@ -86,6 +86,7 @@ inline constexpr std::uint32_t kSse2 = 1;
 inline constexpr std::uint32_t kAvx2 = 2;
 inline constexpr std::uint32_t kForward = 4;    // source walked left to right (not mirrored)
 inline constexpr std::uint32_t kNormalOp = 8;   // blend operator 0
+inline constexpr std::uint32_t kAvx512 = 16;  // AVX-512 F, BW and DQ
 } // namespace req
 
 struct DispatchRow {
@@ -98,13 +99,13 @@ struct DispatchRow {
 
 std::span<const DispatchRow> dispatchTable();
 
-enum class Level : std::uint8_t { Scalar, Sse2, Avx2 };
+enum class Level : std::uint8_t { Scalar, Sse2, Avx2, Avx512 };
 
 // The level the CPU offers, detected once.
 Level cpuLevel();
 // The level kernels are chosen for: the CPU's, or lower while a test forces it.
 Level activeLevel();
-// Test hook: caps the active level (Level::Avx2 removes the cap).
+// Test hook: caps the active level (Level::Avx512 removes the cap).
 void forceLevel(Level level);
 
 // Conditions offered by the active level alone.
@@ -177,5 +178,19 @@ void scaledCopy32(const KernelArgs&);
 void filteredCopy32(const KernelArgs&);
 void filteredBlendSourceAlpha(const KernelArgs&);
 } // namespace avx2
+
+namespace avx512 {
+void copy32(const KernelArgs&);
+void blend32(const KernelArgs&);
+void blendSourceAlpha(const KernelArgs&);
+void fillColour(const KernelArgs&);
+void composite32(const KernelArgs&);
+void compositeSourceAlpha(const KernelArgs&);
+void solidFill32(const KernelArgs&);
+void scaledBlendSourceAlpha(const KernelArgs&);
+void scaledCopy32(const KernelArgs&);
+void filteredCopy32(const KernelArgs&);
+void filteredBlendSourceAlpha(const KernelArgs&);
+} // namespace avx512
 
 } // namespace gfx::kernels

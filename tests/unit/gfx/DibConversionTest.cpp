@@ -14,11 +14,11 @@ namespace {
 class DibConversion : public ::testing::TestWithParam<gfx::kernels::Level> {
 protected:
     void SetUp() override { gfx::kernels::forceLevel(GetParam()); }
-    void TearDown() override { gfx::kernels::forceLevel(gfx::kernels::Level::Avx2); }
+    void TearDown() override { gfx::kernels::forceLevel(gfx::kernels::Level::Avx512); }
 };
 
 INSTANTIATE_TEST_SUITE_P(Levels, DibConversion,
-                         ::testing::Values(gfx::kernels::Level::Scalar, gfx::kernels::Level::Sse2, gfx::kernels::Level::Avx2));
+                         ::testing::Values(gfx::kernels::Level::Scalar, gfx::kernels::Level::Sse2, gfx::kernels::Level::Avx2, gfx::kernels::Level::Avx512));
 
 TEST_P(DibConversion, TwentyFourBitPicturesConvertPixelForPixel)
 {

@@ -161,7 +161,7 @@ struct Scene {
 TEST(HeldFillTest, DrawingOverAHeldFillMatchesDrawingOverTheWrittenFill)
 {
     std::mt19937 rng(0x4E1Du);
-    for (const kernels::Level level : {kernels::Level::Scalar, kernels::Level::Sse2, kernels::Level::Avx2}) {
+    for (const kernels::Level level : {kernels::Level::Scalar, kernels::Level::Sse2, kernels::Level::Avx2, kernels::Level::Avx512}) {
         if (kernels::cpuLevel() < level)
             continue;
         kernels::forceLevel(level);
@@ -201,7 +201,7 @@ TEST(HeldFillTest, DrawingOverAHeldFillMatchesDrawingOverTheWrittenFill)
                                                         << iteration;
         }
     }
-    kernels::forceLevel(kernels::Level::Avx2);
+    kernels::forceLevel(kernels::Level::Avx512);
 }
 
 // ---- the window's bands ----

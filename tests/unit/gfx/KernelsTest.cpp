@@ -70,6 +70,8 @@ TEST(DispatchTableTest, NoRowIsShadowedByAnEarlierOne)
     // level) gets.
     for (const DispatchRow& row : table) {
         std::uint32_t offered = row.required;
+        if (offered & req::kAvx512)
+            offered |= req::kAvx2;
         if (offered & req::kAvx2)
             offered |= req::kSse2;
         EXPECT_EQ(resolve(row.op, row.kind, offered), row.kernel) << row.name;
@@ -82,9 +84,12 @@ TEST(DispatchTableTest, ForcedLevelCapsTheChoice)
     EXPECT_EQ(activeLevel(), Level::Scalar);
     EXPECT_EQ(resolveForCall(Op::Blend, SourceKind::Argb32, true, true), &scalar::blend32);
     forceLevel(Level::Avx2);
-    EXPECT_EQ(activeLevel(), cpuLevel());
-    if (cpuLevel() == Level::Avx2)
+    if (cpuLevel() >= Level::Avx2)
         EXPECT_EQ(resolveForCall(Op::Blend, SourceKind::Argb32, true, true), &avx2::blend32);
+    forceLevel(Level::Avx512);
+    EXPECT_EQ(activeLevel(), cpuLevel());
+    if (cpuLevel() == Level::Avx512)
+        EXPECT_EQ(resolveForCall(Op::Blend, SourceKind::Argb32, true, true), &avx512::blend32);
     // Mirrored walks and other operators always take the generic row.
     EXPECT_EQ(resolveForCall(Op::Blend, SourceKind::Argb32, false, true), &scalar::blend32);
     EXPECT_EQ(resolveForCall(Op::Blend, SourceKind::Argb32, true, false), &scalar::blend32);
@@ -192,7 +197,9 @@ std::vector<VectorRow> vectorRows()
         // Scaled kernels read sampling tables; ScaledKernelTest covers them.
         if (row.op >= Op::ScaledCopy)
             continue;
-        if (row.required & req::kAvx2)
+        if (row.required & req::kAvx512)
+            rows.push_back({row, Level::Avx512});
+        else if (row.required & req::kAvx2)
             rows.push_back({row, Level::Avx2});
         else if (row.required & req::kSse2)
             rows.push_back({row, Level::Sse2});
@@ -339,7 +346,7 @@ TEST(ScalarChecksumTest, ScalarResultsArePinned)
         ramp[i] = static_cast<std::uint8_t>(255 - i);
     for (const DispatchRow& row : dispatchTable()) {
         // Fills and scaled kernels are pinned by their own tests.
-        if ((row.required & (req::kSse2 | req::kAvx2)) || row.op >= Op::SolidFill)
+        if ((row.required & (req::kSse2 | req::kAvx2 | req::kAvx512)) || row.op >= Op::SolidFill)
             continue;
         for (int iteration = 0; iteration < 40; ++iteration) {
             Buffers b = makeCase(rng, 1 + iteration);
@@ -373,7 +380,9 @@ std::vector<VectorRow> scaledVectorRows()
     for (const DispatchRow& row : dispatchTable()) {
         if (row.op < Op::ScaledCopy)
             continue;
-        if (row.required & req::kAvx2)
+        if (row.required & req::kAvx512)
+            rows.push_back({row, Level::Avx512});
+        else if (row.required & req::kAvx2)
             rows.push_back({row, Level::Avx2});
         else if (row.required & req::kSse2)
             rows.push_back({row, Level::Sse2});
@@ -474,7 +483,7 @@ TEST(ScaledOverColourTest, EqualsTheBlendOverAFreshFill)
 {
     std::mt19937 rng(0xC0102u);
     for (const Op op : {Op::ScaledBlendSourceAlpha, Op::FilteredBlendSourceAlpha}) {
-        for (const Level level : {Level::Scalar, Level::Sse2, Level::Avx2}) {
+        for (const Level level : {Level::Scalar, Level::Sse2, Level::Avx2, Level::Avx512}) {
             if (cpuLevel() < level)
                 continue;
             const Kernel kernel = resolve(op, SourceKind::Argb32, levelConditions(level) | req::kNormalOp | req::kForward);
@@ -555,7 +564,8 @@ TEST(LargeFillTest, StreamingFillWritesExactlyTheRectangle)
     for (const DispatchRow& row : dispatchTable()) {
         if (row.op != Op::SolidFill || row.kind != SourceKind::Colour)
             continue;
-        if (((row.required & req::kAvx2) && cpuLevel() < Level::Avx2) ||
+        if (((row.required & req::kAvx512) && cpuLevel() < Level::Avx512) ||
+            ((row.required & req::kAvx2) && cpuLevel() < Level::Avx2) ||
             ((row.required & req::kSse2) && cpuLevel() < Level::Sse2))
             continue;
         for (const int shift : {0, 1}) {

@@ -401,7 +401,7 @@ TEST_P(ScaledLevelTest, EveryLevelDrawsTheReferencePicture)
         p.constantAlpha = rng() % 3 == 0 ? 255 : rng() & 0xFF;
         kernels::forceLevel(kernels::Level::Scalar);
         const int r1 = blit(*a, &dr, src.get(), &sr, &p);
-        kernels::forceLevel(kernels::Level::Avx2);
+        kernels::forceLevel(kernels::Level::Avx512);
         const int r2 = blit(*b, &dr, src.get(), &sr, &p);
         ASSERT_EQ(r1, r2);
         ASSERT_EQ(snapshot(*a), snapshot(*b)) << "round " << round << ": " << sw << "x" << sh << " -> " << dw << "x" << dh;
@@ -416,7 +416,7 @@ TEST_P(ScaledLevelTest, EveryLevelDrawsTheReferencePicture)
             blit(*a, &dr, src.get(), &sr, &p);
             kernels::forceLevel(kernels::Level::Scalar);
             blit(*b, &dr, src.get(), &sr, &p);
-            kernels::forceLevel(kernels::Level::Avx2);
+            kernels::forceLevel(kernels::Level::Avx512);
             ASSERT_EQ(snapshot(*a), snapshot(*b)) << "sse2, round " << round;
         }
     }
@@ -448,7 +448,7 @@ TEST(ScaledReferenceTest, ChecksumOfFilteredSourceAlphaBlends)
         for (std::uint32_t v : snapshot(*dst))
             sum = sum * 1000003u + v;
     }
-    kernels::forceLevel(kernels::Level::Avx2);
+    kernels::forceLevel(kernels::Level::Avx512);
     // Recorded from the reference kernels; a change here is a change of the formula.
     EXPECT_EQ(sum, 16032107953005942812ull) << "checksum " << sum;
 }
