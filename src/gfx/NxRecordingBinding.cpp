@@ -92,7 +92,7 @@ void NxRecordingContext::presentLent(const NxRect& rect)
     ++m_lentBands;
     // Drawn into a picture a resize has replaced since: the band reaches the new one as a copy.
     const bool replaced = !m_lentFrame.empty();
-    const std::vector<std::uint32_t>& source = replaced ? m_lentFrame : m_frame;
+    const NxWindowPicture& source = replaced ? m_lentFrame : m_frame;
     const std::int32_t sourceHeight = replaced ? m_lentHeight : m_height;
     const std::int32_t sourceWidth = replaced ? m_lentWidth : m_width;
     const auto rowAt = [&](std::int32_t y) {

@@ -2,7 +2,9 @@
 
 #include "gfx/NxWindowBinding.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <new>
 #include <vector>
 
 namespace gfx {
@@ -12,6 +14,21 @@ struct NxRecordedBand {
     NxRect rect;
     std::vector<std::uint32_t> pixels;
 };
+
+// The window picture's storage. A platform window's picture starts on a page (a shared memory
+// segment); this one starts on a cache line, so that bands drawn into it line up as they would
+// there.
+template <typename T>
+struct CacheLineAllocator {
+    using value_type = T;
+    CacheLineAllocator() = default;
+    template <typename U>
+    CacheLineAllocator(const CacheLineAllocator<U>&) {}
+    T* allocate(std::size_t n) { return static_cast<T*>(::operator new(n * sizeof(T), std::align_val_t{64})); }
+    void deallocate(T* p, std::size_t) { ::operator delete(p, std::align_val_t{64}); }
+    bool operator==(const CacheLineAllocator&) const = default;
+};
+using NxWindowPicture = std::vector<std::uint32_t, CacheLineAllocator<std::uint32_t>>;
 
 // A present context that records what reaches the window: each band, and the window picture
 // the bands build up. It lends the window picture's pixels for bands inside it, as a platform
@@ -43,7 +60,7 @@ public:
     int lentBands() const { return m_lentBands; }
 
 private:
-    const std::uint32_t* rowOf(const std::vector<std::uint32_t>& frame, std::int32_t height, std::int32_t y) const
+    const std::uint32_t* rowOf(const NxWindowPicture& frame, std::int32_t height, std::int32_t y) const
     {
         const std::int32_t stored = m_bottomUp ? height - 1 - y : y;
         return frame.data() + static_cast<std::size_t>(stored) * m_width;
@@ -57,12 +74,12 @@ private:
     bool m_keepBands = true;
     bool m_lend = true;
     bool m_bottomUp = false;
-    std::vector<std::uint32_t> m_frame;
+    NxWindowPicture m_frame;
     std::vector<NxRecordedBand> m_bands;
     // The band lent and not yet handed back, and the picture it was lent from when a resize
     // replaced it meanwhile.
     bool m_lentOut = false;
-    std::vector<std::uint32_t> m_lentFrame;
+    NxWindowPicture m_lentFrame;
     std::int32_t m_lentWidth = 0;
     std::int32_t m_lentHeight = 0;
     int m_lentBands = 0;

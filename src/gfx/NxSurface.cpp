@@ -171,25 +171,6 @@ bool NxSurface::createFromDib(const NxBitmapInfoHeader* header, const void* bits
     return true;
 }
 
-void NxSurface::setClipRect(const NxRect* rect)
-{
-    const std::int32_t w = width();
-    const std::int32_t h = height();
-    if (rect == nullptr) {
-        m_clip = {0, 0, w, h};
-        return;
-    }
-    // Each edge is kept within the surface, so a clip never reaches outside the pixels.
-    m_clip = {std::clamp(rect->left, 0, w), std::clamp(rect->top, 0, h), std::clamp(rect->right, 0, w),
-              std::clamp(rect->bottom, 0, h)};
-}
-
-void NxSurface::setOrigin(std::int32_t x, std::int32_t y)
-{
-    m_originX = x;
-    m_originY = y;
-}
-
 bool NxSurface::copyPixels(std::int32_t x, std::int32_t y, const NxPixelBuffer& source, const NxRect* sourceRect)
 {
     if (!isCreated() || source.isEmpty())

@@ -3,6 +3,7 @@
 #include "gfx/NxPixelBuffer.h"
 #include "gfx/NxTypes.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -105,9 +106,21 @@ public:
     const NxBlitEngine& engine() const { return *m_engine; }
 
     // The rectangle clamped to the surface; none means the whole surface.
-    void setClipRect(const NxRect* rect);
+    void setClipRect(const NxRect* rect)
+    {
+        const std::int32_t w = width();
+        const std::int32_t h = height();
+        // Each edge is kept within the surface, so a clip never reaches outside the pixels.
+        m_clip = rect == nullptr ? NxRect{0, 0, w, h}
+                                 : NxRect{std::clamp(rect->left, 0, w), std::clamp(rect->top, 0, h),
+                                          std::clamp(rect->right, 0, w), std::clamp(rect->bottom, 0, h)};
+    }
     const NxRect& clipRect() const { return m_clip; }
-    void setOrigin(std::int32_t x, std::int32_t y);
+    void setOrigin(std::int32_t x, std::int32_t y)
+    {
+        m_originX = x;
+        m_originY = y;
+    }
     std::int32_t originX() const { return m_originX; }
     std::int32_t originY() const { return m_originY; }
 

@@ -108,11 +108,49 @@ Level detectLevel()
     return Level::Scalar;
 }
 
+// Where each operation's rows begin: every band of a window update resolves its kernels, so the
+// search starts at the operation's own rows instead of the top of the table.
+struct OpRows {
+    std::array<std::uint8_t, kOpCount + 1> first{};
+    bool grouped = true;
+};
+
+constexpr OpRows opRows()
+{
+    OpRows rows;
+    constexpr auto count = static_cast<int>(std::size(kTable));
+    int row = 0;
+    for (int op = 0; op < kOpCount; ++op) {
+        rows.first[static_cast<std::size_t>(op)] = static_cast<std::uint8_t>(row);
+        while (row < count && static_cast<int>(kTable[row].op) == op)
+            ++row;
+    }
+    rows.first[kOpCount] = static_cast<std::uint8_t>(row);
+    rows.grouped = row == count;
+    return rows;
+}
+
+constexpr OpRows kOpRows = opRows();
+static_assert(kOpRows.grouped && std::size(kTable) < 256, "the table lists each operation's rows together, in Op order");
+
 std::atomic<Level> g_levelCap{Level::Avx512};
 
 } // namespace
 
 std::span<const DispatchRow> dispatchTable() { return kTable; }
+
+Kernel resolve(Op op, SourceKind kind, std::uint32_t offered)
+{
+    const auto o = static_cast<std::size_t>(op);
+    if (o >= static_cast<std::size_t>(kOpCount))
+        return nullptr;
+    for (std::size_t i = kOpRows.first[o]; i < kOpRows.first[o + 1]; ++i) {
+        const DispatchRow& row = kTable[i];
+        if (row.kind == kind && (row.required & offered) == row.required)
+            return row.kernel;
+    }
+    return nullptr;
+}
 
 Level cpuLevel()
 {
@@ -139,13 +177,7 @@ std::uint32_t levelConditions(Level level)
     }
 }
 
-Kernel resolve(Op op, SourceKind kind, std::uint32_t offered)
-{
-    for (const DispatchRow& row : kTable)
-        if (row.op == op && row.kind == kind && (row.required & offered) == row.required)
-            return row.kernel;
-    return nullptr;
-}
+
 
 Kernel resolveForCall(Op op, SourceKind kind, bool forward, bool normalOp)
 {
