@@ -151,46 +151,17 @@ void filteredBlend32(const KernelArgs&);
 void filteredBlendSourceAlpha(const KernelArgs&);
 } // namespace scalar
 
+// Each vector level's entry points: the same set at every level.
 namespace sse2 {
-void copy32(const KernelArgs&);
-void blend32(const KernelArgs&);
-void blendSourceAlpha(const KernelArgs&);
-void fillColour(const KernelArgs&);
-void composite32(const KernelArgs&);
-void compositeSourceAlpha(const KernelArgs&);
-void solidFill32(const KernelArgs&);
-void scaledBlendSourceAlpha(const KernelArgs&);
-void scaledCopy32(const KernelArgs&);
-void filteredCopy32(const KernelArgs&);
-void filteredBlendSourceAlpha(const KernelArgs&);
+#include "gfx/kernels/VectorEntryPoints.inc"
 } // namespace sse2
 
 namespace avx2 {
-void copy32(const KernelArgs&);
-void blend32(const KernelArgs&);
-void blendSourceAlpha(const KernelArgs&);
-void fillColour(const KernelArgs&);
-void composite32(const KernelArgs&);
-void compositeSourceAlpha(const KernelArgs&);
-void solidFill32(const KernelArgs&);
-void scaledBlendSourceAlpha(const KernelArgs&);
-void scaledCopy32(const KernelArgs&);
-void filteredCopy32(const KernelArgs&);
-void filteredBlendSourceAlpha(const KernelArgs&);
+#include "gfx/kernels/VectorEntryPoints.inc"
 } // namespace avx2
 
 namespace avx512 {
-void copy32(const KernelArgs&);
-void blend32(const KernelArgs&);
-void blendSourceAlpha(const KernelArgs&);
-void fillColour(const KernelArgs&);
-void composite32(const KernelArgs&);
-void compositeSourceAlpha(const KernelArgs&);
-void solidFill32(const KernelArgs&);
-void scaledBlendSourceAlpha(const KernelArgs&);
-void scaledCopy32(const KernelArgs&);
-void filteredCopy32(const KernelArgs&);
-void filteredBlendSourceAlpha(const KernelArgs&);
+#include "gfx/kernels/VectorEntryPoints.inc"
 } // namespace avx512
 
 } // namespace gfx::kernels
