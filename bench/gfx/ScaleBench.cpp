@@ -1,6 +1,6 @@
 // Scaled drawing, the strip update and tiling against pixman, all for one 1920 x 1080 frame.
-// Our kernels run at each level (argument: 0 scalar, 1 SSE2, 2 AVX2, 3 AVX-512); the strip update and
-// pixman run their best path.
+// Our kernels run at each level (argument: 0 scalar, 1 SSE2, 2 AVX2, 3 AVX-512); the strip
+// update and pixman run their best path.
 
 #include "gfx/NxBlit.h"
 #include "gfx/NxNode.h"

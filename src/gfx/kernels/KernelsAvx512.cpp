@@ -23,8 +23,14 @@ struct Vec {
     static constexpr int kPixels = 16;
     static constexpr int kAlignment = 64;
 
-    static Reg load(const std::uint8_t* row, int i) { return _mm512_loadu_si512(row + 4 * static_cast<std::ptrdiff_t>(i)); }
-    static void store(std::uint8_t* row, int i, Reg v) { _mm512_storeu_si512(row + 4 * static_cast<std::ptrdiff_t>(i), v); }
+    static Reg load(const std::uint8_t* row, int i)
+    {
+        return _mm512_loadu_si512(row + 4 * static_cast<std::ptrdiff_t>(i));
+    }
+    static void store(std::uint8_t* row, int i, Reg v)
+    {
+        _mm512_storeu_si512(row + 4 * static_cast<std::ptrdiff_t>(i), v);
+    }
 
     // A store past the caches, to an address aligned to the register.
     static void stream(std::uint8_t* row, int i, Reg v)
@@ -105,7 +111,8 @@ struct Vec {
             const Reg shift = _mm512_set1_epi32(base);
             const Reg pixels = loadAt(row, base);
             left = _mm512_permutexvar_epi32(_mm512_sub_epi32(index, shift), pixels);
-            right = _mm512_permutexvar_epi32(_mm512_sub_epi32(_mm512_add_epi32(index, _mm512_set1_epi32(1)), shift), pixels);
+            const Reg next = _mm512_add_epi32(index, _mm512_set1_epi32(1));
+            right = _mm512_permutexvar_epi32(_mm512_sub_epi32(next, shift), pixels);
             return;
         }
         // Each neighbour pair by a plain 64-bit load (the gathers took twice as long), two pairs
@@ -131,7 +138,10 @@ struct Vec {
 
 private:
     static Reg loadColumns(const std::int32_t* cols) { return _mm512_loadu_si512(cols); }
-    static Reg loadAt(const std::uint8_t* row, std::int32_t column) { return _mm512_loadu_si512(row + 4 * static_cast<std::ptrdiff_t>(column)); }
+    static Reg loadAt(const std::uint8_t* row, std::int32_t column)
+    {
+        return _mm512_loadu_si512(row + 4 * static_cast<std::ptrdiff_t>(column));
+    }
 
     // The smallest column and the distance to the largest, when all sixteen lie between the
     // first and the last (as in every monotonic walk); false for other tables.
