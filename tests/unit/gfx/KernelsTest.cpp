@@ -58,6 +58,18 @@ TEST(DispatchTableTest, EachGroupEndsWithItsGenericScalarRow)
     }
 }
 
+// The instruction set a row needs: the highest level bit among its conditions.
+Level rowLevel(const DispatchRow& row)
+{
+    if (row.required & req::kAvx512)
+        return Level::Avx512;
+    if (row.required & req::kAvx2)
+        return Level::Avx2;
+    if (row.required & req::kSse2)
+        return Level::Sse2;
+    return Level::Scalar;
+}
+
 TEST(DispatchTableTest, NoRowIsShadowedByAnEarlierOne)
 {
     const auto table = dispatchTable();
@@ -69,11 +81,7 @@ TEST(DispatchTableTest, NoRowIsShadowedByAnEarlierOne)
     // And each row is what a call offering exactly its conditions (plus the implied lower
     // level) gets.
     for (const DispatchRow& row : table) {
-        std::uint32_t offered = row.required;
-        if (offered & req::kAvx512)
-            offered |= req::kAvx2;
-        if (offered & req::kAvx2)
-            offered |= req::kSse2;
+        const std::uint32_t offered = row.required | levelConditions(rowLevel(row));
         EXPECT_EQ(resolve(row.op, row.kind, offered), row.kernel) << row.name;
     }
 }
@@ -197,12 +205,8 @@ std::vector<VectorRow> vectorRows()
         // Scaled kernels read sampling tables; ScaledKernelTest covers them.
         if (row.op >= Op::ScaledCopy)
             continue;
-        if (row.required & req::kAvx512)
-            rows.push_back({row, Level::Avx512});
-        else if (row.required & req::kAvx2)
-            rows.push_back({row, Level::Avx2});
-        else if (row.required & req::kSse2)
-            rows.push_back({row, Level::Sse2});
+        if (rowLevel(row) != Level::Scalar)
+            rows.push_back({row, rowLevel(row)});
     }
     return rows;
 }
@@ -346,7 +350,7 @@ TEST(ScalarChecksumTest, ScalarResultsArePinned)
         ramp[i] = static_cast<std::uint8_t>(255 - i);
     for (const DispatchRow& row : dispatchTable()) {
         // Fills and scaled kernels are pinned by their own tests.
-        if ((row.required & (req::kSse2 | req::kAvx2 | req::kAvx512)) || row.op >= Op::SolidFill)
+        if (rowLevel(row) != Level::Scalar || row.op >= Op::SolidFill)
             continue;
         for (int iteration = 0; iteration < 40; ++iteration) {
             Buffers b = makeCase(rng, 1 + iteration);
@@ -380,12 +384,8 @@ std::vector<VectorRow> scaledVectorRows()
     for (const DispatchRow& row : dispatchTable()) {
         if (row.op < Op::ScaledCopy)
             continue;
-        if (row.required & req::kAvx512)
-            rows.push_back({row, Level::Avx512});
-        else if (row.required & req::kAvx2)
-            rows.push_back({row, Level::Avx2});
-        else if (row.required & req::kSse2)
-            rows.push_back({row, Level::Sse2});
+        if (rowLevel(row) != Level::Scalar)
+            rows.push_back({row, rowLevel(row)});
     }
     return rows;
 }
@@ -564,9 +564,7 @@ TEST(LargeFillTest, StreamingFillWritesExactlyTheRectangle)
     for (const DispatchRow& row : dispatchTable()) {
         if (row.op != Op::SolidFill || row.kind != SourceKind::Colour)
             continue;
-        if (((row.required & req::kAvx512) && cpuLevel() < Level::Avx512) ||
-            ((row.required & req::kAvx2) && cpuLevel() < Level::Avx2) ||
-            ((row.required & req::kSse2) && cpuLevel() < Level::Sse2))
+        if (cpuLevel() < rowLevel(row))
             continue;
         for (const int shift : {0, 1}) {
             for (const bool bottomUp : {false, true}) {
