@@ -7,13 +7,6 @@
 
 namespace gfx {
 
-NxRect intersect(const NxRect& a, const NxRect& b)
-{
-    const NxRect r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
-                   std::min(a.bottom, b.bottom)};
-    return r.isEmpty() ? NxRect{} : r;
-}
-
 NxRect unite(const NxRect& a, const NxRect& b)
 {
     if (a.isEmpty())

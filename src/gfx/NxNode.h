@@ -3,6 +3,7 @@
 #include "gfx/NxBlitParams.h"
 #include "gfx/NxTypes.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -129,8 +130,13 @@ private:
     NxBlitParams m_params;
 };
 
-// Rectangle helpers in window coordinates.
-NxRect intersect(const NxRect& a, const NxRect& b);
+// Rectangle helpers in window coordinates. Intersection runs several times for every band drawn.
+inline NxRect intersect(const NxRect& a, const NxRect& b)
+{
+    const NxRect r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+                   std::min(a.bottom, b.bottom)};
+    return r.isEmpty() ? NxRect{} : r;
+}
 NxRect unite(const NxRect& a, const NxRect& b);
 
 } // namespace gfx

@@ -39,6 +39,8 @@ std::vector<std::uint32_t> NxRecordingContext::frame() const
 template <typename RowAt>
 void NxRecordingContext::store(const NxRect& rect, std::int32_t w, std::int32_t h, RowAt rowAt, bool intoFrame)
 {
+    if (!m_keepBands && !intoFrame)
+        return;
     NxRecordedBand band;
     if (m_keepBands) {
         band.rect = rect;

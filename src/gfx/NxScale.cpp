@@ -71,10 +71,10 @@ bool clipAxis(std::int64_t d0, std::int64_t d1, std::int64_t s0, std::int64_t s1
     // Every sampled index must stay below b1 (the filter's neighbour is already accounted for in
     // the bounds). The cuts above keep to that for sources inside their bounds; this bound keeps
     // to it for every input: pixel k samples s0 + ((fraction + k * step) >> 32).
+    // The last pixel's position is checked by a product; the division runs only to cut.
     const u128 room = (static_cast<u128>(b1 - s0) << 32) - 1 - fraction;
-    const u128 lastK = room / step;
-    if (lastK < static_cast<u128>(d1 - d0 - 1))
-        d1 = d0 + static_cast<std::int64_t>(lastK) + 1;
+    if (static_cast<u128>(d1 - d0 - 1) * step > room)
+        d1 = d0 + static_cast<std::int64_t>(room / step) + 1;
     out = {d0, d1, s0, s1, fraction, baseD, baseS};
     return true;
 }

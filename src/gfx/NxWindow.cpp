@@ -4,6 +4,8 @@
 #include "gfx/NxSurface.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 #include <new>
 
 namespace gfx {
@@ -13,6 +15,26 @@ namespace {
 constexpr std::int32_t kStripWidth = 640;
 
 std::int32_t ceilDiv(std::int32_t a, std::int32_t b) { return (a + b - 1) / b; }
+
+// The first cell in [from, to) that is dirty (non-zero), or clean, when `dirty` is false; to when
+// there is none. Eight cells at a time: a full repaint scans every row of the grid, and most rows
+// are wholly dirty or wholly clean.
+std::int32_t findCell(const std::uint8_t* cells, std::int32_t from, std::int32_t to, bool dirty)
+{
+    constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+    constexpr std::uint64_t kHighs = 0x8080808080808080ull;
+    for (; from + 8 <= to; from += 8) {
+        std::uint64_t w;
+        std::memcpy(&w, cells + from, 8);
+        // A set high bit marks a cell of the kind looked for; the lowest one is exact.
+        const std::uint64_t found = dirty ? w : (w - kOnes) & ~w & kHighs;
+        if (found != 0)
+            return from + std::countr_zero(found) / 8;
+    }
+    while (from < to && (cells[from] != 0) != dirty)
+        ++from;
+    return from;
+}
 
 } // namespace
 
@@ -160,22 +182,22 @@ void NxWindow::presentDirty(PresentSession& session)
     const std::int32_t rows = grid->rows();
     // The dirty run starting at column o of a row, at most maxColumns long.
     const auto runLength = [&](const std::uint8_t* cells, std::int32_t o) {
-        std::int32_t n = 0;
-        while (o + n < columns && n < maxColumns && cells[o + n])
-            ++n;
-        return n;
+        return findCell(cells, o, std::min(columns, o + maxColumns), false) - o;
     };
     for (std::int32_t r = 0; r < rows; ++r) {
         std::uint8_t* cells = grid->row(r);
+        const std::int32_t firstDirty = findCell(cells, 0, columns, true);
+        if (firstDirty == columns)
+            continue;
         // Bridging single clean cells between dirty ones saves a band for a few pixels.
-        for (std::int32_t i = 1; i < columns - 1; i += 2)
-            if (cells[i - 1] && cells[i + 1])
-                cells[i] = 1;
-        for (std::int32_t o = 0; o < columns;) {
-            if (!cells[o]) {
-                ++o;
-                continue;
-            }
+        if (findCell(cells, firstDirty, columns, false) < columns)
+            for (std::int32_t i = 1; i < columns - 1; i += 2)
+                if (cells[i - 1] && cells[i + 1])
+                    cells[i] = 1;
+        for (std::int32_t o = firstDirty; o < columns;) {
+            o = findCell(cells, o, columns, true);
+            if (o == columns)
+                break;
             const std::int32_t length = runLength(cells, o);
             std::fill(cells + o, cells + o + length, std::uint8_t{0});
             std::int32_t end = r + 1;

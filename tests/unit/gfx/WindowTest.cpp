@@ -117,6 +117,39 @@ TEST(WindowBandTest, SingleCleanCellsBetweenDirtyOnesAreBridged)
     EXPECT_EQ(a.bandRects(), (std::vector<NxRect>{{96, 0, 128, 8}}));
 }
 
+// Rows of many cells are scanned several cells at a time; runs crossing those groups, a run longer
+// than the strip, a bridged cell and a row ending in part of a group keep their bands.
+TEST(WindowBandTest, WideRowsKeepTheirRunsAcrossCellGroups)
+{
+    Attached a(2000, 16);  // 63 x 2 cells, the last column 16 pixels wide
+    ASSERT_EQ(a.window->grid()->columns(), 63);
+    std::vector<ColourNode*> cells;
+    for (int r = 0; r < 2; ++r)
+        for (int c = 0; c < 63; ++c) {
+            cells.push_back(new ColourNode(a.window.get(), 0xFF112233u));
+            cells.back()->setSize(32, 8);
+            cells.back()->setPosition(32 * c, 8 * r);
+        }
+    a.settle();
+    std::vector<int> dirty{7, 8, 15, 46, 62};
+    for (int c = 17; c <= 44; ++c)
+        dirty.push_back(c);
+    for (int c : dirty)
+        cells[static_cast<std::size_t>(c)]->invalidate(nullptr);
+    cells[63 + 56]->invalidate(nullptr);
+    ASSERT_TRUE(a.window->update(nullptr, false));
+    EXPECT_EQ(a.bandRects(), (std::vector<NxRect>{{224, 0, 288, 8},
+                                                  {480, 0, 512, 8},
+                                                  {544, 0, 1184, 8},
+                                                  {1184, 0, 1504, 8},
+                                                  {1984, 0, 2000, 8},
+                                                  {1792, 8, 1824, 16}}));
+    // Everything presented is clean again.
+    a.binding->context().clearBands();
+    ASSERT_TRUE(a.window->update(nullptr, false));
+    EXPECT_TRUE(a.bandRects().empty());
+}
+
 TEST(WindowBandTest, CellSizesRoundUpToPowersOfTwo)
 {
     EXPECT_EQ(NxScreen::cellShiftFor(1), 0);
