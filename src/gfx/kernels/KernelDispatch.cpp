@@ -177,8 +177,6 @@ std::uint32_t levelConditions(Level level)
     }
 }
 
-
-
 Kernel resolveForCall(Op op, SourceKind kind, bool forward, bool normalOp)
 {
     std::uint32_t offered = levelConditions(activeLevel());
