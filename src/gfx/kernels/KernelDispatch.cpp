@@ -3,6 +3,10 @@
 #include <array>
 #include <atomic>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
+#endif
+
 namespace gfx::kernels {
 
 namespace {
@@ -108,6 +112,16 @@ Level detectLevel()
     return Level::Scalar;
 }
 
+bool detectFastStringStores()
+{
+#if defined(__x86_64__) || defined(__i386__)
+    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+    if (__get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx))
+        return (ebx & (1u << 9)) != 0;  // ERMS
+#endif
+    return false;
+}
+
 // Where each operation's rows begin: every band of a window update resolves its kernels, so the
 // search starts at the operation's own rows instead of the top of the table.
 struct OpRows {
@@ -156,6 +170,12 @@ Level cpuLevel()
 {
     static const Level level = detectLevel();
     return level;
+}
+
+bool fastStringStores()
+{
+    static const bool fast = detectFastStringStores();
+    return fast;
 }
 
 Level activeLevel()
