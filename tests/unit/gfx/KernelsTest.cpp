@@ -536,6 +536,58 @@ TEST(ScaledOverColourTest, EqualsTheBlendOverAFreshFill)
     }
 }
 
+// An enlargement samples a source row for several rows in turn. Drawn onto the rows it reads, a
+// repeated row must be drawn again from what the rows before it wrote, as the reference does,
+// and not copied from the row above; apart, the copy must equal the drawing. Nearest copies and
+// nearest blends over a colour, halving columns so that each step reads ahead of its writes.
+TEST(ScaledRepeatTest, RepeatedSourceRowsMatchTheReferenceOverTheirOwnSource)
+{
+    int tested = 0;
+    for (const VectorRow& v : scaledVectorRows()) {
+        if (cpuLevel() < v.level || (v.row.op != Op::ScaledCopy && v.row.op != Op::ScaledBlendSourceAlpha) ||
+            v.row.kind != SourceKind::Argb32)
+            continue;
+        ++tested;
+        const Kernel reference = resolve(v.row.op, v.row.kind, req::kNormalOp | req::kForward);
+        ASSERT_NE(reference, nullptr);
+        std::mt19937 rng(0xEC40u);
+        const int width = 37, srcWidth = 2 * width, height = 6;
+        const int pitchPx = srcWidth + 3;
+        const std::vector<std::int32_t> rowIndex = {0, 0, 1, 1, 1, 3};
+        std::vector<std::int32_t> colIndex(static_cast<std::size_t>(width));
+        for (int k = 0; k < width; ++k)
+            colIndex[static_cast<std::size_t>(k)] = 2 * k;
+        const std::vector<std::uint8_t> rowWeight(rowIndex.size()), colWeight(colIndex.size());
+        for (const int dstRow : {0, 1, 8}) {
+            std::vector<std::uint8_t> expected(static_cast<std::size_t>(pitchPx) * 16 * 4);
+            fillPixels(expected, rng);
+            std::vector<std::uint8_t> actual = expected;
+            KernelArgs a;
+            a.dstPitch = pitchPx * 4;
+            a.srcPitch = pitchPx * 4;
+            a.width = width;
+            a.height = height;
+            a.opacity = 255;
+            a.rowIndex = rowIndex.data();
+            a.rowWeight = rowWeight.data();
+            a.colIndex = colIndex.data();
+            a.colWeight = colWeight.data();
+            a.tables = &tables();
+            a.overColour = v.row.op == Op::ScaledBlendSourceAlpha;
+            a.colour = 0x80336699u;
+            a.src = expected.data();
+            a.dst = expected.data() + static_cast<std::ptrdiff_t>(dstRow) * a.dstPitch;
+            reference(a);
+            a.src = actual.data();
+            a.dst = actual.data() + static_cast<std::ptrdiff_t>(dstRow) * a.dstPitch;
+            v.row.kernel(a);
+            ASSERT_EQ(actual, expected) << v.row.name << " destination from row " << dstRow;
+        }
+    }
+    if (cpuLevel() >= Level::Sse2)
+        EXPECT_GE(tested, 2);
+}
+
 INSTANTIATE_TEST_SUITE_P(Rows, ScaledKernelTest, ::testing::ValuesIn(scaledVectorRows()),
                          [](const ::testing::TestParamInfo<VectorRow>& info) {
                              std::string name = info.param.row.name;
