@@ -87,9 +87,16 @@ struct Vec {
     {
         const Reg index = loadColumns(cols);
         std::int32_t lo, span;
-        // The eight pixels up to the highest column: every one of them is a pixel of the row.
-        if (columnSpan(cols, index, lo, span) && span <= 7 && lo + span >= 7)
-            return pixelsFrom(row, index, lo + span - 7);
+        if (columnSpan(cols, index, lo, span)) {
+            // The eight pixels up to the highest column: every one of them is a pixel of the row.
+            if (span <= 7 && lo + span >= 7)
+                return pixelsFrom(row, index, lo + span - 7);
+            // Up to fifteen apart (shrinking to about a half): the eight from lo and the eight up
+            // to the highest, each lane from the one that holds it.
+            if (span >= 8 && span <= 15)
+                return _mm256_blendv_epi8(pixelsFrom(row, index, lo), pixelsFrom(row, index, lo + span - 7),
+                                          _mm256_cmpgt_epi32(index, _mm256_set1_epi32(lo + 7)));
+        }
         const auto at = [&](int k) { return static_cast<int>(load32(row + 4 * static_cast<std::ptrdiff_t>(cols[k]))); };
         return _mm256_setr_epi32(at(0), at(1), at(2), at(3), at(4), at(5), at(6), at(7));
     }

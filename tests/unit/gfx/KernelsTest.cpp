@@ -417,11 +417,11 @@ TEST_P(ScaledKernelTest, MatchesTheScalarReferenceByteForByte)
         for (auto& w : rowWeight)
             w = static_cast<std::uint8_t>(rng() % 3 == 0 ? 0 : rng());
         // Runs of neighbouring columns, as real steps make, and now and then a jump; every third
-        // case the even walk of a real scale (up to about 2.5 source pixels per step, left to
-        // right or mirrored), which the vector kernels read in blocks.
+        // case the even walk of a real scale (up to 3.5 source pixels per step, left to right or
+        // mirrored), which the vector kernels read in blocks of one to three registers.
         std::int32_t c = static_cast<std::int32_t>(rng() % static_cast<unsigned>(srcWidth - 1));
         if (iteration % 3 == 0) {
-            const std::uint32_t step = 1 + rng() % 640;  // source pixels per destination pixel, in 1/256
+            const std::uint32_t step = 1 + rng() % 896;  // source pixels per destination pixel, in 1/256
             const bool mirrored = rng() % 2 == 0;
             for (std::size_t k = 0; k < colIndex.size(); ++k) {
                 const std::uint32_t at = static_cast<std::uint32_t>(k) * step;
