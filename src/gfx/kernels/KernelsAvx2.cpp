@@ -9,6 +9,8 @@
 #include <immintrin.h>
 
 #include <array>
+#include <new>
+#include <vector>
 
 namespace gfx::kernels::avx2 {
 

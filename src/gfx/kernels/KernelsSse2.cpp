@@ -8,6 +8,8 @@
 #include <emmintrin.h>
 
 #include <array>
+#include <new>
+#include <vector>
 
 namespace gfx::kernels::sse2 {
 

@@ -538,8 +538,9 @@ TEST(ScaledOverColourTest, EqualsTheBlendOverAFreshFill)
 
 // An enlargement samples a source row for several rows in turn. Drawn onto the rows it reads, a
 // repeated row must be drawn again from what the rows before it wrote, as the reference does,
-// and not copied from the row above; apart, the copy must equal the drawing. Nearest copies and
-// nearest blends over a colour, halving columns so that each step reads ahead of its writes.
+// and not copied from the row above nor blended from samples gathered before; apart, the copy
+// and the gathered samples must equal the drawing. Nearest copies and nearest blends over a
+// colour and over the destination, halving columns so that each step reads ahead of its writes.
 TEST(ScaledRepeatTest, RepeatedSourceRowsMatchTheReferenceOverTheirOwnSource)
 {
     int tested = 0;
@@ -558,7 +559,8 @@ TEST(ScaledRepeatTest, RepeatedSourceRowsMatchTheReferenceOverTheirOwnSource)
         for (int k = 0; k < width; ++k)
             colIndex[static_cast<std::size_t>(k)] = 2 * k;
         const std::vector<std::uint8_t> rowWeight(rowIndex.size()), colWeight(colIndex.size());
-        for (const int dstRow : {0, 1, 8}) {
+        const bool blend = v.row.op == Op::ScaledBlendSourceAlpha;
+        for (const auto& [dstRow, overColour] : {std::pair{0, blend}, {1, blend}, {8, blend}, {0, false}, {8, false}}) {
             std::vector<std::uint8_t> expected(static_cast<std::size_t>(pitchPx) * 16 * 4);
             fillPixels(expected, rng);
             std::vector<std::uint8_t> actual = expected;
@@ -573,7 +575,7 @@ TEST(ScaledRepeatTest, RepeatedSourceRowsMatchTheReferenceOverTheirOwnSource)
             a.colIndex = colIndex.data();
             a.colWeight = colWeight.data();
             a.tables = &tables();
-            a.overColour = v.row.op == Op::ScaledBlendSourceAlpha;
+            a.overColour = overColour;
             a.colour = 0x80336699u;
             a.src = expected.data();
             a.dst = expected.data() + static_cast<std::ptrdiff_t>(dstRow) * a.dstPitch;
@@ -581,7 +583,8 @@ TEST(ScaledRepeatTest, RepeatedSourceRowsMatchTheReferenceOverTheirOwnSource)
             a.src = actual.data();
             a.dst = actual.data() + static_cast<std::ptrdiff_t>(dstRow) * a.dstPitch;
             v.row.kernel(a);
-            ASSERT_EQ(actual, expected) << v.row.name << " destination from row " << dstRow;
+            ASSERT_EQ(actual, expected) << v.row.name << " destination from row " << dstRow
+                                        << (overColour ? " over the colour" : "");
         }
     }
     if (cpuLevel() >= Level::Sse2)
