@@ -296,7 +296,7 @@ void runPixman(benchmark::State& state, Picture& picture, pixman_filter_t filter
 }
 
 // Our kernel at the chosen level and pixman's equivalent timed in turns: the ratio the goals are
-// set in, free of the drift between separate rows (the shrinks read 17 MB of the picture each,
+// set in, free of the drift between separate rows (each shrink reads 17 to 46 MB of the picture,
 // from memory the other guests share).
 void runScaledPerPixman(benchmark::State& state, Picture& picture, std::uint32_t flags, pixman_op_t op = PIXMAN_OP_OVER)
 {

@@ -607,10 +607,10 @@ namespace gfx::kernels {
 namespace {
 
 // A fill larger than the caches takes the streaming stores, or string stores when its pixels
-// cannot stream and its rows follow each other without a gap: every pixel of the rectangle gets the colour, rows starting
-// off alignment and ending in a partial register included, and no byte around it changes. Both
-// row orders, pixels that do not start on a word (lent bits may), which cannot stream, and a
-// block that is not a whole number of string-store calls.
+// cannot stream and its rows follow each other without a gap: every pixel of the rectangle gets
+// the colour, rows starting off alignment and ending in a partial register included, and no byte
+// around it changes. Both row orders, pixels that do not start on a word (lent bits may), which
+// cannot stream, and a block that is not a whole number of string-store calls.
 TEST(LargeFillTest, LargeFillWritesExactlyTheRectangle)
 {
     const int width = 2921, height = 2901;  // over 32 MB of pixels inside the border
