@@ -116,8 +116,19 @@ bool detectFastStringStores()
 {
 #if defined(__x86_64__) || defined(__i386__)
     unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
-    if (__get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx))
-        return (ebx & (1u << 9)) != 0;  // ERMS
+    if (!__get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx) || (ebx & (1u << 9)) == 0)  // ERMS
+        return false;
+    // AMD's families before 1Ah read each line before a string store overwrites it (measured on
+    // family 19h), so there the vector and streaming stores are faster.
+    if (!__get_cpuid(0, &eax, &ebx, &ecx, &edx))
+        return false;
+    const bool amd = ebx == 0x68747541u && edx == 0x69746e65u && ecx == 0x444d4163u;  // "AuthenticAMD"
+    if (amd && __get_cpuid(1, &eax, &ebx, &ecx, &edx)) {
+        const unsigned base = (eax >> 8) & 0xFu;
+        const unsigned family = base == 0xFu ? base + ((eax >> 20) & 0xFFu) : base;
+        return family >= 0x1Au;
+    }
+    return true;
 #endif
     return false;
 }
@@ -148,6 +159,7 @@ constexpr OpRows kOpRows = opRows();
 static_assert(kOpRows.grouped && std::size(kTable) < 256, "the table lists each operation's rows together, in Op order");
 
 std::atomic<Level> g_levelCap{Level::Avx512};
+std::atomic<StringStores> g_stringStores{StringStores::Detected};
 
 } // namespace
 
@@ -175,8 +187,14 @@ Level cpuLevel()
 bool fastStringStores()
 {
     static const bool fast = detectFastStringStores();
-    return fast;
+    switch (g_stringStores.load(std::memory_order_relaxed)) {
+    case StringStores::On: return true;
+    case StringStores::Off: return false;
+    default: return fast;
+    }
 }
+
+void forceStringStores(StringStores use) { g_stringStores.store(use, std::memory_order_relaxed); }
 
 Level activeLevel()
 {

@@ -104,8 +104,11 @@ enum class Level : std::uint8_t { Scalar, Sse2, Avx2, Avx512 };
 // The level the CPU offers, detected once.
 Level cpuLevel();
 // Whether the CPU's string stores write whole lines without reading them first (enhanced
-// rep movsb/stosb), detected once.
+// rep movsb/stosb, on a CPU known not to read each line anyway), detected once.
 bool fastStringStores();
+// Test hook: string stores used as detected, or always, or never.
+enum class StringStores : std::uint8_t { Detected, On, Off };
+void forceStringStores(StringStores use);
 // The level kernels are chosen for: the CPU's, or lower while a test forces it.
 Level activeLevel();
 // Test hook: caps the active level (Level::Avx512 removes the cap).

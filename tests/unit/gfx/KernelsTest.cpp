@@ -606,55 +606,66 @@ INSTANTIATE_TEST_SUITE_P(Rows, ScaledKernelTest, ::testing::ValuesIn(scaledVecto
 namespace gfx::kernels {
 namespace {
 
-// A fill larger than the caches takes the streaming stores, or string stores when its pixels
-// cannot stream and its rows follow each other without a gap: every pixel of the rectangle gets
-// the colour, rows starting off alignment and ending in a partial register included, and no byte
-// around it changes. Both row orders, pixels that do not start on a word (lent bits may), which
-// cannot stream, and a block that is not a whole number of string-store calls.
+// Puts the string stores back to what the CPU was found to offer.
+struct DetectedStringStores {
+    ~DetectedStringStores() { forceStringStores(StringStores::Detected); }
+};
+
+// A fill larger than the caches takes string stores when its rows follow each other without a
+// gap and the CPU's string stores pay, else the streaming stores: every pixel of the rectangle
+// gets the colour, rows starting off alignment and ending in a partial register included, and no
+// byte around it changes. Both kinds of store whatever the CPU, both row orders, pixels that do
+// not start on a word (lent bits may), which cannot stream, and a block that is not a whole
+// number of string-store calls.
 TEST(LargeFillTest, LargeFillWritesExactlyTheRectangle)
 {
     const int width = 2921, height = 2901;  // over 32 MB of pixels inside the border
     const std::ptrdiff_t pitch = 4 * std::ptrdiff_t{width};
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(pitch) * height + 4);
     const std::uint32_t colour = 0x80FFEE11u;
-    for (const DispatchRow& row : dispatchTable()) {
-        if (row.op != Op::SolidFill || row.kind != SourceKind::Colour)
-            continue;
-        if (cpuLevel() < rowLevel(row))
-            continue;
-        for (const bool wholeRows : {false, true}) {
-            for (const int shift : {0, 1}) {
-                for (const bool bottomUp : {false, true}) {
-                    std::fill(bytes.begin(), bytes.end(), std::uint8_t{0x5A});
-                    std::uint8_t* base = bytes.data() + shift;
-                    const int left = wholeRows ? 0 : 1;
-                    KernelArgs a;
-                    a.dst = base + pitch + 4 * left;
-                    a.dstPitch = pitch;
-                    if (bottomUp) {
-                        a.dst += (height - 3) * pitch;
-                        a.dstPitch = -pitch;
-                    }
-                    a.width = width - 2 * left;
-                    a.height = height - 2;
-                    a.colour = colour;
-                    a.tables = &tables();
-                    row.kernel(a);
-                    const auto where = [&] {
-                        return std::string(row.name) + (bottomUp ? " bottom-up" : " top-down") +
-                               (shift ? " shifted" : "") + (wholeRows ? " whole rows" : "");
-                    };
-                    for (std::ptrdiff_t i = 0; i < shift; ++i)
-                        ASSERT_EQ(bytes[static_cast<std::size_t>(i)], 0x5A) << where();
-                    for (std::size_t i = static_cast<std::size_t>(shift + pitch * height); i < bytes.size(); ++i)
-                        ASSERT_EQ(bytes[i], 0x5A) << where();
-                    for (int y = 0; y < height; ++y)
-                        for (int x = 0; x < width; ++x) {
-                            const bool inside = x >= left && x < width - left && y > 0 && y < height - 1;
-                            std::uint32_t v;
-                            std::memcpy(&v, base + y * pitch + 4 * x, 4);
-                            ASSERT_EQ(v, inside ? colour : 0x5A5A5A5Au) << where() << " at " << x << "," << y;
+    const DetectedStringStores restore;
+    for (const StringStores use : {StringStores::On, StringStores::Off}) {
+        forceStringStores(use);
+        for (const DispatchRow& row : dispatchTable()) {
+            if (row.op != Op::SolidFill || row.kind != SourceKind::Colour)
+                continue;
+            if (cpuLevel() < rowLevel(row))
+                continue;
+            for (const bool wholeRows : {false, true}) {
+                for (const int shift : {0, 1}) {
+                    for (const bool bottomUp : {false, true}) {
+                        std::fill(bytes.begin(), bytes.end(), std::uint8_t{0x5A});
+                        std::uint8_t* base = bytes.data() + shift;
+                        const int left = wholeRows ? 0 : 1;
+                        KernelArgs a;
+                        a.dst = base + pitch + 4 * left;
+                        a.dstPitch = pitch;
+                        if (bottomUp) {
+                            a.dst += (height - 3) * pitch;
+                            a.dstPitch = -pitch;
                         }
+                        a.width = width - 2 * left;
+                        a.height = height - 2;
+                        a.colour = colour;
+                        a.tables = &tables();
+                        row.kernel(a);
+                        const auto where = [&] {
+                            return std::string(row.name) + (bottomUp ? " bottom-up" : " top-down") +
+                                   (shift ? " shifted" : "") + (wholeRows ? " whole rows" : "") +
+                                   (use == StringStores::On ? " string stores" : "");
+                        };
+                        for (std::ptrdiff_t i = 0; i < shift; ++i)
+                            ASSERT_EQ(bytes[static_cast<std::size_t>(i)], 0x5A) << where();
+                        for (std::size_t i = static_cast<std::size_t>(shift + pitch * height); i < bytes.size(); ++i)
+                            ASSERT_EQ(bytes[i], 0x5A) << where();
+                        for (int y = 0; y < height; ++y)
+                            for (int x = 0; x < width; ++x) {
+                                const bool inside = x >= left && x < width - left && y > 0 && y < height - 1;
+                                std::uint32_t v;
+                                std::memcpy(&v, base + y * pitch + 4 * x, 4);
+                                ASSERT_EQ(v, inside ? colour : 0x5A5A5A5Au) << where() << " at " << x << "," << y;
+                            }
+                    }
                 }
             }
         }
