@@ -631,42 +631,42 @@ TEST(LargeFillTest, LargeFillWritesExactlyTheRectangle)
                 continue;
             if (cpuLevel() < rowLevel(row))
                 continue;
-            for (const bool wholeRows : {false, true}) {
-                for (const int shift : {0, 1}) {
-                    for (const bool bottomUp : {false, true}) {
-                        std::fill(bytes.begin(), bytes.end(), std::uint8_t{0x5A});
-                        std::uint8_t* base = bytes.data() + shift;
-                        const int left = wholeRows ? 0 : 1;
-                        KernelArgs a;
-                        a.dst = base + pitch + 4 * left;
-                        a.dstPitch = pitch;
-                        if (bottomUp) {
-                            a.dst += (height - 3) * pitch;
-                            a.dstPitch = -pitch;
-                        }
-                        a.width = width - 2 * left;
-                        a.height = height - 2;
-                        a.colour = colour;
-                        a.tables = &tables();
-                        row.kernel(a);
-                        const auto where = [&] {
-                            return std::string(row.name) + (bottomUp ? " bottom-up" : " top-down") +
-                                   (shift ? " shifted" : "") + (wholeRows ? " whole rows" : "") +
-                                   (use == StringStores::On ? " string stores" : "");
-                        };
-                        for (std::ptrdiff_t i = 0; i < shift; ++i)
-                            ASSERT_EQ(bytes[static_cast<std::size_t>(i)], 0x5A) << where();
-                        for (std::size_t i = static_cast<std::size_t>(shift + pitch * height); i < bytes.size(); ++i)
-                            ASSERT_EQ(bytes[i], 0x5A) << where();
-                        for (int y = 0; y < height; ++y)
-                            for (int x = 0; x < width; ++x) {
-                                const bool inside = x >= left && x < width - left && y > 0 && y < height - 1;
-                                std::uint32_t v;
-                                std::memcpy(&v, base + y * pitch + 4 * x, 4);
-                                ASSERT_EQ(v, inside ? colour : 0x5A5A5A5Au) << where() << " at " << x << "," << y;
-                            }
-                    }
+            // Each case: rows whole or cut, pixels on a word or shifted, rows top-down or bottom-up.
+            for (int c = 0; c < 8; ++c) {
+                const bool wholeRows = (c & 1) != 0;
+                const int shift = (c >> 1) & 1;
+                const bool bottomUp = (c & 4) != 0;
+                std::fill(bytes.begin(), bytes.end(), std::uint8_t{0x5A});
+                std::uint8_t* base = bytes.data() + shift;
+                const int left = wholeRows ? 0 : 1;
+                KernelArgs a;
+                a.dst = base + pitch + 4 * left;
+                a.dstPitch = pitch;
+                if (bottomUp) {
+                    a.dst += (height - 3) * pitch;
+                    a.dstPitch = -pitch;
                 }
+                a.width = width - 2 * left;
+                a.height = height - 2;
+                a.colour = colour;
+                a.tables = &tables();
+                row.kernel(a);
+                const auto where = [&] {
+                    return std::string(row.name) + (bottomUp ? " bottom-up" : " top-down") +
+                           (shift ? " shifted" : "") + (wholeRows ? " whole rows" : "") +
+                           (use == StringStores::On ? " string stores" : "");
+                };
+                for (std::ptrdiff_t i = 0; i < shift; ++i)
+                    ASSERT_EQ(bytes[static_cast<std::size_t>(i)], 0x5A) << where();
+                for (std::size_t i = static_cast<std::size_t>(shift + pitch * height); i < bytes.size(); ++i)
+                    ASSERT_EQ(bytes[i], 0x5A) << where();
+                for (int y = 0; y < height; ++y)
+                    for (int x = 0; x < width; ++x) {
+                        const bool inside = x >= left && x < width - left && y > 0 && y < height - 1;
+                        std::uint32_t v;
+                        std::memcpy(&v, base + y * pitch + 4 * x, 4);
+                        ASSERT_EQ(v, inside ? colour : 0x5A5A5A5Au) << where() << " at " << x << "," << y;
+                    }
             }
         }
     }
