@@ -38,6 +38,11 @@ struct KernelArgs {
     const std::uint8_t* rowWeight = nullptr;
     const std::int32_t* colIndex = nullptr;
     const std::uint8_t* colWeight = nullptr;
+    // Whether every column lies past the one before it, all in one direction (a shrink, or the
+    // picture's own width): a register's columns then span more than one load, and the filtered
+    // kernels need not test for columns that one load covers. Only a hint: either value gives
+    // the same pixels.
+    bool columnsSpread = false;
     bool colourFix = false;    // transparent-pixel colour fix before filtering
     bool lowAlphaCut = false;  // filtered source-alpha weights through W3
     // Source-alpha kernels (unscaled, nearest and filtered): blend over `colour` as though every

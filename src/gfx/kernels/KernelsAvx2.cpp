@@ -103,9 +103,15 @@ struct Vec {
         return _mm256_setr_epi32(at(0), at(1), at(2), at(3), at(4), at(5), at(6), at(7));
     }
 
-    // The pixels of row at columns cols[k] (left) and cols[k] + 1 (right), k = 0..7.
+    // The pixels of row at columns cols[k] (left) and cols[k] + 1 (right), k = 0..7; unless
+    // Clustered, the columns are known to span more than one load.
+    template <bool Clustered>
     static void neighbours(const std::uint8_t* row, const std::int32_t* cols, Reg& left, Reg& right)
     {
+        if (!Clustered) {
+            neighbourPairs(row, cols, left, right);
+            return;
+        }
         const Reg index = loadColumns(cols);
         std::int32_t lo, span;
         // The eight pixels up to the highest column's right neighbour, which the filter reads

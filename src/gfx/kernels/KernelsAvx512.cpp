@@ -108,13 +108,15 @@ struct Vec {
                                  at(12), at(13), at(14), at(15));
     }
 
-    // The pixels of row at columns cols[k] (left) and cols[k] + 1 (right), k = 0..15.
+    // The pixels of row at columns cols[k] (left) and cols[k] + 1 (right), k = 0..15; unless
+    // Clustered, the columns are known to span more than one load.
+    template <bool Clustered>
     static void neighbours(const std::uint8_t* row, const std::int32_t* cols, Reg& left, Reg& right)
     {
         const Reg index = loadColumns(cols);
         std::int32_t lo, span;
         // Up to the highest column's right neighbour, which the filter reads anyway.
-        if (columnSpan(cols, index, lo, span) && span <= 14 && lo + span >= 14) {
+        if (Clustered && columnSpan(cols, index, lo, span) && span <= 14 && lo + span >= 14) {
             const std::int32_t base = lo + span + 1 - 15;
             const Reg shift = _mm512_set1_epi32(base);
             const Reg pixels = loadAt(row, base);

@@ -96,7 +96,9 @@ struct Vec {
         return _mm_set_epi32(at(3), at(2), at(1), at(0));
     }
 
-    // The pixels of row at columns cols[k] (left) and cols[k] + 1 (right), k = 0..3.
+    // The pixels of row at columns cols[k] (left) and cols[k] + 1 (right), k = 0..3: always a
+    // load per pair, so whether the columns are clustered does not matter.
+    template <bool Clustered>
     static void neighbours(const std::uint8_t* row, const std::int32_t* cols, Reg& left, Reg& right)
     {
         const auto pairAt = [&](int k) {
