@@ -325,8 +325,7 @@ int drawScaled(NxScaledOp op, NxSurface& dst, const NxRect& dstRect, NxSurface& 
     a.rowWeight = rows.weight.data();
     a.colIndex = colIndex;
     a.colWeight = colWeight;
-    // A step of a whole column or more never samples one column twice.
-    a.columnsSpread = xStep >= std::uint64_t{1} << 32;
+    a.columnStep = xStep;
     a.palette = source8 ? sp.colourTable() : nullptr;
     a.opacity = opacity;
     a.tables = &tables();

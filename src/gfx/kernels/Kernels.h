@@ -38,11 +38,11 @@ struct KernelArgs {
     const std::uint8_t* rowWeight = nullptr;
     const std::int32_t* colIndex = nullptr;
     const std::uint8_t* colWeight = nullptr;
-    // Whether every column lies past the one before it, all in one direction (a shrink, or the
-    // picture's own width): a register's columns then span more than one load, and the filtered
-    // kernels need not test for columns that one load covers. Only a hint: either value gives
-    // the same pixels.
-    bool columnsSpread = false;
+    // When the columns are one even walk (colIndex[k] the whole part of a start plus k steps, or
+    // that table reversed), the step in 1/2^32 pixels, else 0. The filtered kernels choose by it
+    // how they load each register's neighbours; a step the table does not follow gives wrong
+    // pixels, but never a read outside the columns the table names and their right neighbours.
+    std::uint64_t columnStep = 0;
     bool colourFix = false;    // transparent-pixel colour fix before filtering
     bool lowAlphaCut = false;  // filtered source-alpha weights through W3
     // Source-alpha kernels (unscaled, nearest and filtered): blend over `colour` as though every
@@ -53,6 +53,10 @@ struct KernelArgs {
 };
 
 using Kernel = void (*)(const KernelArgs&);
+
+// What a vector kernel knows of the columns one register samples: nothing (Any), that they lie
+// close enough for one load of the register's width (Near), or far enough apart never to (Spread).
+enum class ColumnWalk : std::uint8_t { Any, Near, Spread };
 
 enum class Op : std::uint8_t {
     Copy,               // source pixels as they are (palette entries for 8 bpp sources)

@@ -103,25 +103,25 @@ struct Vec {
         return _mm256_setr_epi32(at(0), at(1), at(2), at(3), at(4), at(5), at(6), at(7));
     }
 
-    // The pixels of row at columns cols[k] (left) and cols[k] + 1 (right), k = 0..7; unless
-    // Clustered, the columns are known to span more than one load.
-    template <bool Clustered>
+    // The pixels of row at columns cols[k] (left) and cols[k] + 1 (right), k = 0..7, where the
+    // columns lie as Columns says.
+    template <ColumnWalk Columns>
     static void neighbours(const std::uint8_t* row, const std::int32_t* cols, Reg& left, Reg& right)
     {
-        if (!Clustered) {
-            neighbourPairs(row, cols, left, right);
-            return;
-        }
-        const Reg index = loadColumns(cols);
-        std::int32_t lo, span;
-        // The eight pixels up to the highest column's right neighbour, which the filter reads
-        // anyway: none lies outside the row.
-        if (columnSpan(cols, index, lo, span) && span <= 6 && lo + span >= 6) {
-            const Reg shift = _mm256_set1_epi32(lo + span + 1 - 7);
-            const Reg pixels = loadAt(row, lo + span + 1 - 7);
-            left = _mm256_permutevar8x32_epi32(pixels, _mm256_sub_epi32(index, shift));
-            right = _mm256_permutevar8x32_epi32(pixels, _mm256_sub_epi32(_mm256_add_epi32(index, _mm256_set1_epi32(1)), shift));
-            return;
+        if (Columns != ColumnWalk::Spread) {
+            const Reg index = loadColumns(cols);
+            std::int32_t lo, span;
+            const bool near = Columns == ColumnWalk::Near ? std::max(cols[0], cols[7]) >= 6
+                                                          : columnSpan(cols, index, lo, span) && span <= 6 && lo + span >= 6;
+            // The eight pixels up to the highest column's right neighbour, which the filter reads
+            // anyway: none lies outside the row.
+            if (near) {
+                const Reg shift = _mm256_set1_epi32(std::max(cols[0], cols[7]) + 1 - 7);
+                const Reg pixels = loadAt(row, std::max(cols[0], cols[7]) + 1 - 7);
+                left = _mm256_permutevar8x32_epi32(pixels, _mm256_sub_epi32(index, shift));
+                right = _mm256_permutevar8x32_epi32(pixels, _mm256_sub_epi32(_mm256_add_epi32(index, _mm256_set1_epi32(1)), shift));
+                return;
+            }
         }
         neighbourPairs(row, cols, left, right);
     }

@@ -108,16 +108,19 @@ struct Vec {
                                  at(12), at(13), at(14), at(15));
     }
 
-    // The pixels of row at columns cols[k] (left) and cols[k] + 1 (right), k = 0..15; unless
-    // Clustered, the columns are known to span more than one load.
-    template <bool Clustered>
+    // The pixels of row at columns cols[k] (left) and cols[k] + 1 (right), k = 0..15, where the
+    // columns lie as Columns says.
+    template <ColumnWalk Columns>
     static void neighbours(const std::uint8_t* row, const std::int32_t* cols, Reg& left, Reg& right)
     {
         const Reg index = loadColumns(cols);
         std::int32_t lo, span;
+        const bool near = Columns == ColumnWalk::Near    ? std::max(cols[0], cols[15]) >= 14
+                          : Columns == ColumnWalk::Spread ? false
+                                                          : columnSpan(cols, index, lo, span) && span <= 14 && lo + span >= 14;
         // Up to the highest column's right neighbour, which the filter reads anyway.
-        if (Clustered && columnSpan(cols, index, lo, span) && span <= 14 && lo + span >= 14) {
-            const std::int32_t base = lo + span + 1 - 15;
+        if (near) {
+            const std::int32_t base = std::max(cols[0], cols[15]) + 1 - 15;
             const Reg shift = _mm512_set1_epi32(base);
             const Reg pixels = loadAt(row, base);
             left = _mm512_permutexvar_epi32(_mm512_sub_epi32(index, shift), pixels);

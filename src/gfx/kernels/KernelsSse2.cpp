@@ -97,8 +97,8 @@ struct Vec {
     }
 
     // The pixels of row at columns cols[k] (left) and cols[k] + 1 (right), k = 0..3: always a
-    // load per pair, so whether the columns are clustered does not matter.
-    template <bool Clustered>
+    // load per pair, wherever the columns lie.
+    template <ColumnWalk>
     static void neighbours(const std::uint8_t* row, const std::int32_t* cols, Reg& left, Reg& right)
     {
         const auto pairAt = [&](int k) {
