@@ -128,11 +128,16 @@ void runBlit(benchmark::State& state, NxBlitParams params, bool withSource = tru
     finish(state);
 }
 
+void pixmanFrame(pixman_op_t op, pixman_image_t* src, pixman_image_t* mask, Pictures& p)
+{
+    pixman_image_composite32(op, src, mask, p.pixmanDst, 0, 0, 0, 0, 0, 0, kWidth, kHeight);
+}
+
 void runPixman(benchmark::State& state, pixman_op_t op, pixman_image_t* src, pixman_image_t* mask,
                Pictures& p = pictures())
 {
     for (auto _ : state) {
-        pixman_image_composite32(op, src, mask, p.pixmanDst, 0, 0, 0, 0, 0, 0, kWidth, kHeight);
+        pixmanFrame(op, src, mask, p);
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(state.iterations() * std::int64_t{kWidth} * kHeight * 4);
@@ -178,8 +183,7 @@ void BM_SourceAlphaBlend_perPixman(benchmark::State& state)
     params.flags = gfx::blitflag::kSourceAlpha;
     Pictures& p = pictures();
     runPaired(
-        state, "blend_per_pixman",
-        [&] { pixman_image_composite32(PIXMAN_OP_OVER, p.pixmanSrc, nullptr, p.pixmanDst, 0, 0, 0, 0, 0, 0, kWidth, kHeight); },
+        state, "blend_per_pixman", [&] { pixmanFrame(PIXMAN_OP_OVER, p.pixmanSrc, nullptr, p); },
         [&] { benchmark::DoNotOptimize(gfx::blit(*p.dst, nullptr, p.src.get(), nullptr, &params)); });
 }
 
@@ -192,8 +196,7 @@ void BM_ConstantAlphaBlend_perPixman(benchmark::State& state)
     const pixman_color_t half{0x8080, 0x8080, 0x8080, 0x8080};
     pixman_image_t* mask = pixman_image_create_solid_fill(&half);
     runPaired(
-        state, "blend_per_pixman",
-        [&] { pixman_image_composite32(PIXMAN_OP_OVER, p.pixmanSrc, mask, p.pixmanDst, 0, 0, 0, 0, 0, 0, kWidth, kHeight); },
+        state, "blend_per_pixman", [&] { pixmanFrame(PIXMAN_OP_OVER, p.pixmanSrc, mask, p); },
         [&] { benchmark::DoNotOptimize(gfx::blit(*p.dst, nullptr, p.src.get(), nullptr, &params)); });
     pixman_image_unref(mask);
 }

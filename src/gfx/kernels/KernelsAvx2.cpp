@@ -110,16 +110,18 @@ struct Vec {
     {
         if (Columns != ColumnWalk::Spread) {
             const Reg index = loadColumns(cols);
+            const std::int32_t highest = std::max(cols[0], cols[7]);
             std::int32_t lo, span;
-            const bool near = Columns == ColumnWalk::Near ? std::max(cols[0], cols[7]) >= 6
-                                                          : columnSpan(cols, index, lo, span) && span <= 6 && lo + span >= 6;
+            const bool near = Columns == ColumnWalk::Near
+                                  ? highest >= 6
+                                  : columnSpan(cols, index, lo, span) && span <= 6 && highest >= 6;
             // The eight pixels up to the highest column's right neighbour, which the filter reads
             // anyway: none lies outside the row.
             if (near) {
-                const Reg shift = _mm256_set1_epi32(std::max(cols[0], cols[7]) + 1 - 7);
-                const Reg pixels = loadAt(row, std::max(cols[0], cols[7]) + 1 - 7);
+                const Reg shift = _mm256_set1_epi32(highest - 6);
+                const Reg pixels = loadAt(row, highest - 6);
                 left = _mm256_permutevar8x32_epi32(pixels, _mm256_sub_epi32(index, shift));
-                right = _mm256_permutevar8x32_epi32(pixels, _mm256_sub_epi32(_mm256_add_epi32(index, _mm256_set1_epi32(1)), shift));
+                right = _mm256_permutevar8x32_epi32(pixels, _mm256_sub_epi32(index, _mm256_set1_epi32(highest - 7)));
                 return;
             }
         }

@@ -114,13 +114,14 @@ struct Vec {
     static void neighbours(const std::uint8_t* row, const std::int32_t* cols, Reg& left, Reg& right)
     {
         const Reg index = loadColumns(cols);
+        const std::int32_t highest = std::max(cols[0], cols[15]);
         std::int32_t lo, span;
-        const bool near = Columns == ColumnWalk::Near    ? std::max(cols[0], cols[15]) >= 14
-                          : Columns == ColumnWalk::Spread ? false
-                                                          : columnSpan(cols, index, lo, span) && span <= 14 && lo + span >= 14;
+        const bool near = Columns == ColumnWalk::Near  ? highest >= 14
+                          : Columns == ColumnWalk::Any ? columnSpan(cols, index, lo, span) && span <= 14 && highest >= 14
+                                                       : false;
         // Up to the highest column's right neighbour, which the filter reads anyway.
         if (near) {
-            const std::int32_t base = std::max(cols[0], cols[15]) + 1 - 15;
+            const std::int32_t base = highest - 14;
             const Reg shift = _mm512_set1_epi32(base);
             const Reg pixels = loadAt(row, base);
             left = _mm512_permutexvar_epi32(_mm512_sub_epi32(index, shift), pixels);
