@@ -108,20 +108,17 @@ struct Vec {
                                  at(12), at(13), at(14), at(15));
     }
 
-    // The pixels of row at columns cols[k] (left) and cols[k] + 1 (right), k = 0..15, where the
-    // columns lie as Columns says.
-    template <ColumnWalk Columns>
+    // The pixels of row at columns cols[k] (left) and cols[k] + 1 (right), k = 0..15. What the
+    // walk's step says of the columns is not used at this level: it was measured only at AVX2,
+    // on a CPU without AVX-512, so every register tests its own span as before.
+    template <ColumnWalk>
     static void neighbours(const std::uint8_t* row, const std::int32_t* cols, Reg& left, Reg& right)
     {
         const Reg index = loadColumns(cols);
-        const std::int32_t highest = std::max(cols[0], cols[15]);
         std::int32_t lo, span;
-        const bool near = Columns == ColumnWalk::Near  ? highest >= 14
-                          : Columns == ColumnWalk::Any ? columnSpan(cols, index, lo, span) && span <= 14 && highest >= 14
-                                                       : false;
         // Up to the highest column's right neighbour, which the filter reads anyway.
-        if (near) {
-            const std::int32_t base = highest - 14;
+        if (columnSpan(cols, index, lo, span) && span <= 14 && lo + span >= 14) {
+            const std::int32_t base = lo + span + 1 - 15;
             const Reg shift = _mm512_set1_epi32(base);
             const Reg pixels = loadAt(row, base);
             left = _mm512_permutexvar_epi32(_mm512_sub_epi32(index, shift), pixels);
