@@ -41,7 +41,7 @@ struct KernelArgs {
     // When the columns are one even walk (colIndex[k] the whole part of a start plus k steps, or
     // that table reversed), the step in 1/2^32 pixels, else 0. The filtered kernels choose by it
     // how they load each register's neighbours; a step the table does not follow gives wrong
-    // pixels, but never a read outside the columns the table names and their right neighbours.
+    // pixels, but no read before column 0 or past the highest column's right neighbour.
     std::uint64_t columnStep = 0;
     bool colourFix = false;    // transparent-pixel colour fix before filtering
     bool lowAlphaCut = false;  // filtered source-alpha weights through W3
