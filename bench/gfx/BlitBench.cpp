@@ -133,6 +133,15 @@ void pixmanFrame(pixman_op_t op, pixman_image_t* src, pixman_image_t* mask, Pict
     pixman_image_composite32(op, src, mask, p.pixmanDst, 0, 0, 0, 0, 0, 0, kWidth, kHeight);
 }
 
+// Our blit and pixman's equivalent timed in turns at the chosen level: the ratio the goals are
+// set in, steadier than the ratio of two rows on a shared machine.
+void runPerPixman(benchmark::State& state, NxBlitParams params, pixman_image_t* mask, Pictures& p)
+{
+    runPaired(
+        state, "blend_per_pixman", [&] { pixmanFrame(PIXMAN_OP_OVER, p.pixmanSrc, mask, p); },
+        [&] { benchmark::DoNotOptimize(gfx::blit(*p.dst, nullptr, p.src.get(), nullptr, &params)); });
+}
+
 void runPixman(benchmark::State& state, pixman_op_t op, pixman_image_t* src, pixman_image_t* mask,
                Pictures& p = pictures())
 {
@@ -145,12 +154,14 @@ void runPixman(benchmark::State& state, pixman_op_t op, pixman_image_t* src, pix
 
 // ---- source-alpha blend ----
 
-void BM_SourceAlphaBlend_gfx(benchmark::State& state)
+NxBlitParams sourceAlphaBlend()
 {
     NxBlitParams params;
     params.flags = gfx::blitflag::kSourceAlpha;
-    runBlit(state, params);
+    return params;
 }
+
+void BM_SourceAlphaBlend_gfx(benchmark::State& state) { runBlit(state, sourceAlphaBlend()); }
 
 void BM_SourceAlphaBlend_pixmanOver(benchmark::State& state)
 {
@@ -159,46 +170,47 @@ void BM_SourceAlphaBlend_pixmanOver(benchmark::State& state)
 
 // ---- constant-alpha blend ----
 
-void BM_ConstantAlphaBlend_gfx(benchmark::State& state)
+NxBlitParams constantAlphaBlend()
 {
     NxBlitParams params;
     params.flags = gfx::blitflag::kConstantAlpha;
     params.constantAlpha = 128;
-    runBlit(state, params, true, opaquePictures());
+    return params;
+}
+
+// pixman's equivalent of the constant alpha: a solid mask of half coverage.
+struct HalfMask {
+    pixman_image_t* image;
+    HalfMask()
+    {
+        const pixman_color_t half{0x8080, 0x8080, 0x8080, 0x8080};
+        image = pixman_image_create_solid_fill(&half);
+    }
+    ~HalfMask() { pixman_image_unref(image); }
+    HalfMask(const HalfMask&) = delete;
+    HalfMask& operator=(const HalfMask&) = delete;
+};
+
+void BM_ConstantAlphaBlend_gfx(benchmark::State& state)
+{
+    runBlit(state, constantAlphaBlend(), true, opaquePictures());
 }
 
 void BM_ConstantAlphaBlend_pixmanOverSolidMask(benchmark::State& state)
 {
-    const pixman_color_t half{0x8080, 0x8080, 0x8080, 0x8080};
-    pixman_image_t* mask = pixman_image_create_solid_fill(&half);
-    runPixman(state, PIXMAN_OP_OVER, opaquePictures().pixmanSrc, mask, opaquePictures());
-    pixman_image_unref(mask);
+    const HalfMask mask;
+    runPixman(state, PIXMAN_OP_OVER, opaquePictures().pixmanSrc, mask.image, opaquePictures());
 }
 
-// Each blend and pixman's equivalent timed in turns at the chosen level: the ratio the goals
-// are set in, steadier than the ratio of two rows on a shared machine.
 void BM_SourceAlphaBlend_perPixman(benchmark::State& state)
 {
-    NxBlitParams params;
-    params.flags = gfx::blitflag::kSourceAlpha;
-    Pictures& p = pictures();
-    runPaired(
-        state, "blend_per_pixman", [&] { pixmanFrame(PIXMAN_OP_OVER, p.pixmanSrc, nullptr, p); },
-        [&] { benchmark::DoNotOptimize(gfx::blit(*p.dst, nullptr, p.src.get(), nullptr, &params)); });
+    runPerPixman(state, sourceAlphaBlend(), nullptr, pictures());
 }
 
 void BM_ConstantAlphaBlend_perPixman(benchmark::State& state)
 {
-    NxBlitParams params;
-    params.flags = gfx::blitflag::kConstantAlpha;
-    params.constantAlpha = 128;
-    Pictures& p = opaquePictures();
-    const pixman_color_t half{0x8080, 0x8080, 0x8080, 0x8080};
-    pixman_image_t* mask = pixman_image_create_solid_fill(&half);
-    runPaired(
-        state, "blend_per_pixman", [&] { pixmanFrame(PIXMAN_OP_OVER, p.pixmanSrc, mask, p); },
-        [&] { benchmark::DoNotOptimize(gfx::blit(*p.dst, nullptr, p.src.get(), nullptr, &params)); });
-    pixman_image_unref(mask);
+    const HalfMask mask;
+    runPerPixman(state, constantAlphaBlend(), mask.image, opaquePictures());
 }
 
 // ---- copy ----

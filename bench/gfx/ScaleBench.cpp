@@ -14,7 +14,6 @@
 #include <pixman.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 #include <memory>
 #include <random>
